@@ -65,3 +65,17 @@ int assoc_load(FILE* in, assoc_array* a, int flags);
 int assoc_save(FILE* out, const assoc_array* a, int flags);
 // Installs the allocator used for slots, keys and data; any null restores all three defaults.
 void assoc_register_mem(assoc_malloc_fn m, assoc_realloc_fn r, assoc_free_fn f);
+
+// Byte source/sink for the serialised form, so other stream kinds (archive streams) share the
+// loader and saver. `ctx` is handed to the callbacks and, as FILE* or db_file*, to the entry hooks.
+struct assoc_io {
+  void* ctx;
+  size_t (*read)(void* ctx, void* buf, size_t n);         // bytes read
+  size_t (*write)(void* ctx, const void* buf, size_t n);  // bytes written
+  long long (*left)(void* ctx);                           // bytes left to read, or -1 when unknown
+  int db_hooks;                                           // 1: use the _db entry hooks
+};
+// assoc_load through an assoc_io; 0 / -1.
+int assoc_load_io(const assoc_io* io, assoc_array* a, int flags);
+// assoc_save through an assoc_io; 0 / -1.
+int assoc_save_io(const assoc_io* io, const assoc_array* a, int flags);
