@@ -1,0 +1,222 @@
+// The installer's main flow.
+#include "install/main.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "assoc/assoc.h"
+#include "db/db.h"
+#include "install/config.h"
+#include "install/insttype.h"
+#include "install/memdbg.h"
+#include "install/settings.h"
+#include "platform/os.h"
+#include "vrk/debug.h"
+
+char sourcePath[MAIN_PATH_SIZE];
+char destPath[MAIN_PATH_SIZE];
+int installType = 0;
+int runExternals = 0;
+// The panel functions (install, installing, finish) are entered here as they land; until then a
+// null entry counts as a panel that returned 0.
+panel_fn panels[NUM_PANELS] = {nullptr, nullptr, nullptr};
+const char* errInitDbStr = "Error initializing database.\n";
+main_spawn_fn mainSpawn = os_spawn;
+
+// The wrappers carry fixed tag lines so leak reports name them the same way on every build.
+void* assocMalloc(size_t size) { return mymalloc(size, "main", 162); }
+void* assocRealloc(void* ptr, size_t size) { return myrealloc(ptr, size, "main", 163); }
+void assocFree(void* ptr) { myfree(ptr, "main", 164); }
+void* dbMalloc(size_t size) { return mymalloc(size, "main", 173); }
+char* dbStrdup(const char* str) { return mystrdup(str, "main", 174); }
+void dbFree(void* ptr) { myfree(ptr, "main", 175); }
+
+namespace {
+
+// Stand-in for the window system's system error box until it exists: the text goes to stderr.
+void systemError(const char* text) { std::fprintf(stderr, "%s", text); }
+
+const InstType* selectedType() {
+  static const InstType none{};
+  if (installType < 0 || installType >= MAX_INST_TYPES) return &none;
+  return &instTypes[installType];
+}
+
+// Appends `text` to the argument line; false when it would not fit.
+bool appendPlain(char* line, size_t size, std::string_view text) {
+  size_t used = std::strlen(line);
+  if (used + text.size() + 1 > size) return false;
+  std::memcpy(line + used, text.data(), text.size());
+  line[used + text.size()] = '\0';
+  return true;
+}
+
+bool equalsNoCase(const char* a, const char* b) { return assoc_compare(a, b) == 0; }
+
+// Appends one argument token, replacing it when it is a macro; false when it would not fit.
+bool appendToken(char* line, size_t size, const char* token) {
+  if (equalsNoCase(token, "%srcdir%")) return strcatAddQuotes(line, size, sourcePath) != nullptr;
+  if (equalsNoCase(token, "%srcdrive%")) return appendPlain(line, size, std::string_view(sourcePath).substr(0, 2));
+  if (equalsNoCase(token, "%destdir%")) return strcatAddQuotes(line, size, destPath) != nullptr;
+  if (equalsNoCase(token, "%destdrive%")) return appendPlain(line, size, std::string_view(destPath).substr(0, 2));
+  if (equalsNoCase(token, "%instname%")) {
+    const InstType* t = selectedType();
+    return strcatAddQuotes(line, size, std::string(t->fullName, strnlen(t->fullName, sizeof t->fullName)).c_str()) != nullptr;
+  }
+  if (equalsNoCase(token, "%os%")) return appendPlain(line, size, "WIN");
+  if (equalsNoCase(token, "%instsize%")) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%u", static_cast<unsigned>(selectedType()->size));
+    return appendPlain(line, size, number);
+  }
+  if (equalsNoCase(token, "%insttype%")) {
+    const InstType* t = selectedType();
+    return appendPlain(line, size, std::string_view(t->name, strnlen(t->name, sizeof t->name)));
+  }
+  return appendPlain(line, size, token);
+}
+
+}  // namespace
+
+char* strcatAddQuotes(char* dest, size_t destSize, const char* src) {
+  bool quote = std::strchr(src, ' ') != nullptr;
+  size_t used = std::strlen(dest);
+  size_t len = std::strlen(src) + (quote ? 2 : 0);
+  if (used + len + 1 > destSize) return nullptr;
+  char* p = dest + used;
+  if (quote) *p++ = '"';
+  std::memcpy(p, src, std::strlen(src));
+  p += std::strlen(src);
+  if (quote) *p++ = '"';
+  *p = '\0';
+  return dest;
+}
+
+int expandMacro(char* dest, size_t destSize, const char* src) {
+  if (!dest || destSize == 0) return 0;
+  std::string_view text(src);
+  size_t at = text.find("%os%");
+  std::string result(text);
+  if (at != std::string_view::npos) result.replace(at, 4, "WIN");
+  if (result.size() + 1 > destSize) {
+    dest[0] = '\0';
+    return 0;
+  }
+  std::memcpy(dest, result.c_str(), result.size() + 1);
+  return at != std::string_view::npos ? 1 : 0;
+}
+
+// An argument line or program path that would not fit its buffer after expansion is refused: the
+// program is not started (a cut-off path or argument would start the wrong thing or hand it a
+// wrong destination), a debug message says why, and the result is 0.
+int runExternal(const char* key, int wait) {
+  char* stored = nullptr;
+  if (!cfgGetString(&settings, "End", key, &stored) || !stored || !stored[0]) return 0;
+  // Split a copy, so the stored value stays whole.
+  std::string value(stored);
+  char* program = std::strtok(value.data(), " \t");
+  if (!program) return 0;
+
+  char argsLine[MAIN_PATH_SIZE] = "";
+  bool first = true;
+  for (char* token = std::strtok(nullptr, " \t"); token; token = std::strtok(nullptr, " \t")) {
+    if ((!first && !appendPlain(argsLine, sizeof argsLine, " ")) || !appendToken(argsLine, sizeof argsLine, token)) {
+      debug_printf("runExternal: argument line of %s too long, not started\n", key);
+      return 0;
+    }
+    first = false;
+  }
+
+  char pBuf[MAIN_PROGRAM_SIZE];
+  expandMacro(pBuf, sizeof pBuf, program);
+  if (!pBuf[0]) {
+    debug_printf("runExternal: program path of %s too long, not started\n", key);
+    return 0;
+  }
+  char scratch[MAIN_PATH_SIZE];
+  std::memcpy(scratch, argsLine, sizeof scratch);
+  expandMacro(argsLine, sizeof argsLine, scratch);  // "%os%" -> "WIN" never lengthens the line
+
+  debug_printf("pBuf = %s, argsLine = '%s'\n", pBuf, argsLine);
+  const char* argv[3] = {pBuf, argsLine, nullptr};
+
+  // A program in a subdirectory starts with that directory as its current one.
+  char saved[MAIN_PATH_SIZE];
+  bool changed = false;
+  if (const char* slash = std::strrchr(pBuf, '\\')) {
+    if (os_getcwd(saved, sizeof saved) == 0) {
+      std::string dir = std::string(saved) + "\\" + std::string(pBuf, static_cast<size_t>(slash - pBuf));
+      os_chdir(dir.c_str());  // a failure leaves the directory as it was; the start is tried anyway
+      changed = true;
+    }
+  }
+  int result = mainSpawn(pBuf, argv, wait);
+  if (changed) os_chdir(saved);
+  return result == 0 ? 1 : 0;
+}
+
+void initDatabase(void) {
+  assoc_register_mem(assocMalloc, assocRealloc, assocFree);
+  db_register_mem(dbMalloc, dbStrdup, dbFree);
+  if (db_init("install.dat", nullptr, nullptr) == -1) {
+    systemError(errInitDbStr);
+    std::exit(1);
+  }
+}
+
+void doInstall(void) {
+  char* background = nullptr;
+  cfgGetString(&settings, "Install", "Background", &background);
+  debug_printf("Loading install background, %s...\n", background ? background : "");
+  if (background && background[0]) {
+    // Toolkit: windowDisplayWithPalette(background, 0) goes here.
+  }
+  int r = 0;
+  for (panel_fn panel : panels) {
+    r = panel ? panel() : 0;
+    if (r == PANEL_QUIT) return;
+  }
+  if (r == PANEL_NEXT) runExternals = 1;
+}
+
+void cleanup(void) {
+  debug_printf("Cleaning up... ");
+  // Window system and toolkit: CoUninitialize(), freeDriveSizes(), FMExit(), widgetsClose(),
+  // mouseClose(), windowClose() go here, in this order. windowClose also closes the archive;
+  // until it exists the archive is closed here (closing it twice is harmless).
+  db_exit();
+  debug_printf("done.\n");
+  if (runExternals) {
+    runExternal("ConfigExe", 1);
+    runExternal("Run", 1);
+    runExternal("Run2", 0);
+  }
+  settingsClose();
+  check_memory();
+  debug_printf("%d bytes of total memory still allocated.\n", get_current_memory());
+}
+
+int vrk_main(int argc, char** argv) {
+  (void)argc;
+  (void)argv;
+  initDatabase();
+  initSettings();
+  // Window system: win_set_minimized_title(getString("ProgramName")).
+  if (os_getcwd(sourcePath, sizeof sourcePath) != 0) sourcePath[0] = '\0';
+  // Platform: InitCommonControls(); CoInitialize(null), on failure a system error box with
+  // getString("ErrNoShortcuts") and go on.
+  // Toolkit: initWindow(1, 1); createWindow("Main", 0, 0, 640, 480, black, 0); selectWindow("Main");
+  // the "Startup" "Font" value through windowSetFont with white text and flags 0x2010000; the
+  // "Loading2" text at (0, 0) and its rectangle refreshed; initMouse(); mouse_hide().
+  int font = 0;
+  cfgGetValue(&settings, "Startup", "Font", &font);
+  debug_printf("Selecting font %d...\n", font);
+  // Install types: if initInstTypes() returns 0, cleanup() and return 0; then initDriveSizes().
+  // Toolkit: FMInit() and text_add_manager(aliasMgr) when a font loaded; initWidgets().
+  doInstall();
+  cleanup();
+  return 0;
+}
