@@ -1,9 +1,10 @@
-# Cross build for 64-bit Windows with the win32-threads flavour of mingw-w64.
+# Cross build for 64-bit Windows, the test configuration: GoogleTest needs std::mutex, which only the
+# posix-threads flavour of mingw-w64 provides (linked statically like everything else).
 # Used to run the Windows test programs under a 64-bit Wine on machines that cannot execute 32-bit code.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-win32)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
