@@ -1,8 +1,12 @@
-// Tagged allocator. Layout of a block: a signed 32-bit header holding the requested size,
-// then the caller's bytes; the caller's pointer points just past the header.
+// Tagged allocator. Layout of a block: a header whose last four bytes hold the requested size
+// as a signed 32-bit integer, then the caller's bytes; the caller's pointer points just past the
+// header. The header is as long as the strictest fundamental alignment (not just four bytes), so
+// the caller's bytes stay as aligned as the heap's own blocks on every target.
 #include "install/memdbg.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +14,7 @@
 
 namespace {
 
-constexpr size_t kHeader = sizeof(int32_t);
+constexpr size_t kHeader = std::max(sizeof(int32_t), alignof(std::max_align_t));
 
 void defaultOutput(const char* text) { std::printf("%s", text); }
 
@@ -55,7 +59,7 @@ bool sizeRepresentable(unsigned long long size) {
 
 int32_t headerOf(void* ptr) {
   int32_t size;
-  std::memcpy(&size, static_cast<char*>(ptr) - kHeader, sizeof size);
+  std::memcpy(&size, static_cast<char*>(ptr) - sizeof size, sizeof size);
   return size;
 }
 
@@ -63,8 +67,9 @@ void* finishBlock(void* block, size_t size) {
   total += static_cast<int32_t>(size);
   checkTotal();
   int32_t header = static_cast<int32_t>(size);
-  std::memcpy(block, &header, sizeof header);
-  return static_cast<char*>(block) + kHeader;
+  char* caller = static_cast<char*>(block) + kHeader;
+  std::memcpy(caller - sizeof header, &header, sizeof header);
+  return caller;
 }
 
 void* allocate(const char* op, unsigned long long size, const char* file, int line) {
