@@ -1,0 +1,250 @@
+// setupkit end to end: runs the built tool on a temporary tree (host builds only).
+#include <gtest/gtest.h>
+
+#if !defined(_WIN32) && defined(SETUPKIT_EXE)
+
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "db/db.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+  int rc = -1;
+  std::string out, err;
+};
+
+std::string slurp(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+void spill(const fs::path& p, const std::string& s) {
+  fs::create_directories(p.parent_path());
+  std::ofstream f(p, std::ios::binary);
+  f << s;
+}
+
+std::string quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+class SetupkitTest : public ::testing::Test {
+ protected:
+  fs::path dir;
+  fs::path src;
+  std::string archive;
+
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("setupkit_test_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    src = dir / "src";
+    archive = (dir / "out.dat").string();
+  }
+  void TearDown() override {
+    db_exit();
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+
+  // Runs setupkit with `args` (already quoted as needed) in the test directory.
+  Result kit(const std::string& args) {
+    Result r;
+    fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+    std::string cmd = "cd " + quote(dir.string()) + " && " + quote(SETUPKIT_EXE) + " " + args + " >" +
+                      quote(out.string()) + " 2>" + quote(err.string());
+    int st = std::system(cmd.c_str());
+    r.rc = WIFEXITED(st) ? WEXITSTATUS(st) : 128;
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+  }
+
+  void make_tree() {
+    std::mt19937 rng(42);
+    std::string text, rnd(40000, '\0');
+    while (text.size() < 100000) text += "Setup copies the files of the install type you choose.\r\n";
+    for (char& c : rnd) c = char(rng());
+    spill(src / "readme.txt", "hello\n");
+    spill(src / "empty.txt", "");
+    spill(src / "docs" / "big.txt", text);
+    spill(src / "data" / "sub" / "rand.bin", rnd);
+    spill(src / "data" / "zero.bin", std::string(50000, '\0'));
+  }
+};
+
+TEST_F(SetupkitTest, HelpAndUsageErrors) {
+  Result r = kit("--help");
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_NE(r.out.find("usage: setupkit"), std::string::npos);
+  EXPECT_NE(r.out.find("verify FILE"), std::string::npos);
+  for (const char* c : {"pack", "list", "extract", "cat", "verify"}) {
+    r = kit(std::string(c) + " --help");
+    EXPECT_EQ(r.rc, 0) << c;
+    EXPECT_NE(r.out.find(std::string("usage: setupkit ") + c), std::string::npos) << c;
+  }
+  for (const char* bad : {"", "frobnicate", "pack src", "pack -o x.dat", "pack src -o x.dat --method zip",
+                          "list", "list a b", "extract a.dat", "cat a.dat", "verify --bogus a.dat"}) {
+    r = kit(bad);
+    EXPECT_EQ(r.rc, 2) << bad;
+    EXPECT_NE(r.err.find("usage: setupkit"), std::string::npos) << bad;
+    EXPECT_TRUE(r.out.empty()) << bad;
+  }
+}
+
+TEST_F(SetupkitTest, PackListExtractCatVerify) {
+  make_tree();
+  Result r = kit("pack src -o out.dat");
+  ASSERT_EQ(r.rc, 0) << r.err;
+
+  r = kit("list out.dat");
+  ASSERT_EQ(r.rc, 0) << r.err;
+  for (const char* n : {"README.TXT", "EMPTY.TXT", "DOCS\\BIG.TXT", "DATA\\SUB\\RAND.BIN", "DATA\\ZERO.BIN", "total"})
+    EXPECT_NE(r.out.find(n), std::string::npos) << n << "\n" << r.out;
+  EXPECT_NE(r.out.find("5 members"), std::string::npos) << r.out;
+  // Random data stays stored; the big text shrinks.
+  EXPECT_NE(r.out.find("stored"), std::string::npos);
+
+  r = kit("verify out.dat");
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.out.find("OK"), std::string::npos);
+
+  r = kit("cat out.dat 'docs\\big.txt'");
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(r.out, slurp(src / "docs" / "big.txt"));
+  r = kit("cat out.dat empty.txt");
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_TRUE(r.out.empty());
+
+  r = kit("extract out.dat data/sub/rand.bin");  // default: base name in the current directory
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(slurp(dir / "rand.bin"), slurp(src / "data" / "sub" / "rand.bin"));
+  r = kit("extract out.dat 'DATA\\ZERO.BIN' -o z.out");
+  EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(slurp(dir / "z.out"), std::string(50000, '\0'));
+
+  r = kit("extract out.dat nosuch.txt -o n.out");
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("out.dat: no member"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir / "n.out"));
+
+  // The installer's own reader sees the same members.
+  int h = db_init(archive.c_str(), nullptr, nullptr);
+  ASSERT_NE(h, -1);
+  ASSERT_EQ(db_select(h), 0);
+  std::string big = slurp(src / "docs" / "big.txt");
+  dir_entry e{};
+  ASSERT_EQ(db_dir_entry("docs\\big.txt", &e), 0);
+  EXPECT_EQ(e.length, big.size());
+  EXPECT_LT(e.packed_length, e.length);
+  std::string got(e.length, '\0');
+  ASSERT_EQ(db_read_to_buf("docs\\big.txt", got.data(), got.size()), 0);
+  EXPECT_EQ(got, big);
+  db_close(h);
+}
+
+TEST_F(SetupkitTest, EveryMethodAndDeterministicOutput) {
+  make_tree();
+  for (const char* m : {"lzss", "stored", "blocks"}) {
+    Result r = kit(std::string("pack src -o out.dat --method ") + m);
+    ASSERT_EQ(r.rc, 0) << m << r.err;
+    r = kit("list out.dat");
+    EXPECT_NE(r.out.find(m), std::string::npos) << r.out;
+    if (std::string(m) != "stored") {
+      EXPECT_NE(r.out.find("stored"), std::string::npos) << "random member stays stored\n" << r.out;
+    }
+    r = kit("verify out.dat");
+    EXPECT_EQ(r.rc, 0) << m << r.err;
+    r = kit("cat out.dat docs\\\\big.txt");
+    EXPECT_EQ(r.out, slurp(src / "docs" / "big.txt")) << m;
+  }
+  ASSERT_EQ(kit("pack src -o a.dat").rc, 0);
+  ASSERT_EQ(kit("pack src -o b.dat").rc, 0);
+  EXPECT_EQ(slurp(dir / "a.dat"), slurp(dir / "b.dat"));
+}
+
+TEST_F(SetupkitTest, DamagedArchivesFailWithAMessage) {
+  make_tree();
+  ASSERT_EQ(kit("pack src -o out.dat --method blocks").rc, 0);
+  const std::string good = slurp(archive);
+
+  // A directory entry claiming one byte more than the member holds.
+  std::string bad = good;
+  size_t at = bad.find("BIG.TXT");
+  ASSERT_NE(at, std::string::npos);
+  at += 7 + 8 + 3;  // low byte of the length word
+  bad[at] = char(bad[at] + 1);
+  spill(dir / "len.dat", bad);
+  Result r = kit("verify len.dat");
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("setupkit: len.dat: DOCS\\BIG.TXT:"), std::string::npos) << r.err;
+
+  // A broken block header inside the big text's data.
+  bad = good;
+  dir_entry e{};
+  int h = db_init(archive.c_str(), nullptr, nullptr);
+  ASSERT_NE(h, -1);
+  db_select(h);
+  ASSERT_EQ(db_dir_entry("DOCS\\BIG.TXT", &e), 0);
+  db_close(h);
+  ASSERT_EQ(e.flags & DB_METHOD_MASK, DB_METHOD_BLOCKS);
+  bad[e.offset] = char(0x7F);
+  spill(dir / "blk.dat", bad);
+  r = kit("verify blk.dat");
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("blk.dat"), std::string::npos) << r.err;
+  r = kit("cat blk.dat docs\\\\big.txt");
+  EXPECT_NE(r.rc, 0);
+
+  // Truncated and garbage files: no crash, a message naming the file.
+  for (size_t keep : {good.size() - 10, size_t(100), size_t(20), size_t(0)}) {
+    spill(dir / "cut.dat", good.substr(0, keep));
+    for (const char* cmd : {"verify cut.dat", "list cut.dat", "cat cut.dat readme.txt"}) {
+      r = kit(cmd);
+      EXPECT_EQ(r.rc, 1) << cmd << " " << keep;
+      EXPECT_NE(r.err.find("setupkit: cut.dat:"), std::string::npos) << cmd << " " << keep << ": " << r.err;
+    }
+  }
+  std::string junk(5000, '\xFF');
+  spill(dir / "junk.dat", junk);
+  r = kit("list junk.dat");
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("setupkit: junk.dat:"), std::string::npos) << r.err;
+  r = kit("verify missing.dat");
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("missing.dat"), std::string::npos);
+}
+
+TEST_F(SetupkitTest, PackRefusals) {
+  Result r = kit("pack nosuchdir -o x.dat");
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("setupkit: nosuchdir:"), std::string::npos) << r.err;
+  spill(src / "-bad" / "x.txt", "x");
+  r = kit("pack src -o x.dat");
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("setupkit: x.dat:"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("-BAD"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir / "x.dat"));
+}
+
+}  // namespace
+
+#else
+
+TEST(SetupkitTest, HostOnly) { GTEST_SKIP() << "setupkit is a host tool"; }
+
+#endif
