@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -146,6 +147,7 @@ class BuildTest : public ::testing::Test {
     fs::create_directories(dir);
   }
   void TearDown() override {
+    db_exit();
     std::error_code ec;
     fs::remove_all(dir, ec);
   }
@@ -254,6 +256,57 @@ TEST_F(BuildTest, MethodsAndBlockEdges) {
   size_t second = e->offset + 2 + (unsigned(b[e->offset]) << 8 | b[e->offset + 1]);
   EXPECT_EQ(b[second], 0xC0);
   EXPECT_EQ(b[second + 1], 0x00);
+}
+
+// The same sizes read back through the database library: streams in odd-sized pieces, seeks,
+// and whole-member reads.
+TEST_F(BuildTest, ReadBackThroughTheLibrary) {
+  const size_t sizes[] = {0, 16383, 16384, 16385, 2 * 16384 + 100};
+  const db_pack_method methods[] = {db_pack_method::stored, db_pack_method::lzss, db_pack_method::blocks};
+  const uint32_t expect_method[] = {DB_METHOD_STORED, DB_METHOD_LZSS, DB_METHOD_BLOCKS};
+  std::vector<db_build_member> m;
+  for (size_t s : sizes)
+    for (int k = 0; k < 3; ++k)
+      m.push_back({"m" + std::to_string(k) + "\\f" + std::to_string(s) + ".bin", texty(s, uint32_t(s * 3 + k)), methods[k]});
+  std::string err;
+  ASSERT_TRUE(db_build(file(), m, err)) << err;
+  int h = db_init(file().c_str(), nullptr, nullptr);
+  ASSERT_NE(h, -1);
+  ASSERT_EQ(db_select(h), 0);
+  for (size_t i = 0; i < m.size(); ++i) {
+    const auto& mm = m[i];
+    const char* name = mm.path.c_str();
+    dir_entry e{};
+    ASSERT_EQ(db_dir_entry(name, &e), 0) << name;
+    EXPECT_EQ(e.length, mm.data.size());
+    if (!mm.data.empty()) {
+      EXPECT_EQ(e.flags & DB_METHOD_MASK, expect_method[i % 3]) << name;
+    }
+
+    db_file* f = db_fopen(name, "rb");
+    ASSERT_NE(f, nullptr) << name;
+    EXPECT_EQ(db_filelength(f), long(mm.data.size()));
+    std::vector<uint8_t> got;
+    uint8_t buf[1000];
+    for (size_t n; (n = db_fread(buf, 1, sizeof buf, f)) > 0;) got.insert(got.end(), buf, buf + n);
+    EXPECT_EQ(got, mm.data) << name;
+    EXPECT_EQ(db_feof(f), 1);
+    if (mm.data.size() > 20000) {
+      ASSERT_EQ(db_fseek(f, 20000, 0), 0);
+      ASSERT_EQ(db_fread(buf, 1, 100, f), 100u);
+      EXPECT_EQ(0, std::memcmp(buf, mm.data.data() + 20000, 100)) << name;
+    }
+    db_fclose(f);
+
+    std::vector<uint8_t> whole(mm.data.size() + 1, 0xEE);
+    if (!mm.data.empty()) {
+      ASSERT_EQ(db_read_to_buf(name, whole.data(), whole.size()), 0) << name;
+      whole.resize(mm.data.size());
+      EXPECT_EQ(whole, mm.data) << name;
+    }
+  }
+  EXPECT_EQ(db_walk(nullptr, nullptr), int(m.size()));
+  db_close(h);
 }
 
 TEST_F(BuildTest, RefusalsLeaveNoFile) {
