@@ -12,6 +12,9 @@
 // its flag bit): the longest match is found at every position with hash chains, then a backward
 // pass over a chunk picks the cheapest sequence of literals and matches (any length from 3 up to
 // the longest match found is usable, since a shorter match from the same place is also valid).
+// For speed the chain walk is bounded (fewer candidates once a long match is in hand), a search
+// only looks for matches longer than the previous position's match shifted by one, and the
+// positions covered by a full 18-byte match are not searched at all.
 
 #include "db/encode.h"
 
@@ -25,7 +28,8 @@ constexpr int kBlanks = 4078;  // ring positions preset to blanks
 constexpr int kMinMatch = 3;
 constexpr int kMaxMatch = 18;
 constexpr int kHashBits = 15;
-constexpr int kChainDepth = 128;          // candidates examined per position
+constexpr int kChainDepth = 32;  // candidates examined per position
+constexpr int kGoodMatch = 10;   // beyond this length a quarter of that suffices
 constexpr size_t kChunk = size_t(1) << 16;  // positions per parse pass
 
 // Literal and match costs in bits, flag bit included.
@@ -52,19 +56,23 @@ struct Matcher {
     head[h] = int32_t(p);
   }
 
-  // Longest match for position p of at most `limit` bytes; its source index in *src.
-  int longest(size_t p, int limit, size_t* src) const {
+  // Longest match for position p of at most `limit` bytes; its source index in *src. `known` is
+  // the length of a match already known at *src (0 for none): only longer ones are looked for.
+  int longest(size_t p, int limit, int known, size_t* src) const {
     if (limit < kMinMatch || p + kMinMatch > end) return 0;
     const uint8_t* cur = buf + p;
     const int64_t lowest = int64_t(p) - kRing;
-    int best = kMinMatch - 1;
+    int best = std::max(known, kMinMatch - 1);
+    if (best >= limit) return best;
+    int depth = best >= kGoodMatch ? kChainDepth / 4 : kChainDepth;
     int64_t c = head[hash3(cur)];
-    for (int depth = kChainDepth; c >= 0 && c >= lowest && depth > 0; --depth) {
+    for (; c >= 0 && c >= lowest && depth > 0; --depth) {
       const uint8_t* cand = buf + c;
       if (cand[best] == cur[best] && cand[0] == cur[0] && cand[1] == cur[1]) {
         int n = 2;
         while (n < limit && cand[n] == cur[n]) ++n;
         if (n > best) {
+          if (best < kGoodMatch && n >= kGoodMatch) depth /= 4;  // long enough: look less hard
           best = n;
           *src = size_t(c);
           if (n >= limit) break;
@@ -126,13 +134,30 @@ size_t lzss_encode(const uint8_t* src, size_t len, std::vector<uint8_t>& out) {
   for (size_t a = kBlanks; a < end; a += kChunk) {
     const size_t b = std::min(end, a + kChunk);
     const size_t n = b - a;
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = 0; i < n;) {
       const size_t p = a + i;
+      // The previous position's match, one byte on, is a match here too.
+      int known = 0;
       size_t from = 0;
-      int l = m.longest(p, int(std::min<size_t>(kMaxMatch, b - p)), &from);
+      if (i > 0 && mlen[i - 1] > kMinMatch) {
+        known = mlen[i - 1] - 1;
+        from = p - msrc[i - 1];
+      }
+      int l = m.longest(p, int(std::min<size_t>(kMaxMatch, b - p)), known, &from);
       mlen[i] = uint8_t(l);
       msrc[i] = uint16_t(l ? p - from : 0);
       m.insert(p);
+      ++i;
+      if (l == kMaxMatch) {
+        // A full-length match: the positions it covers are not searched; each keeps the tail of
+        // this match (the same distance), which is what a parse through them would use anyway.
+        for (int k = 1; k < kMaxMatch && i < n; ++k, ++i) {
+          int rest = kMaxMatch - k;
+          mlen[i] = uint8_t(rest >= kMinMatch ? rest : 0);
+          msrc[i] = msrc[i - 1];
+          m.insert(a + i);
+        }
+      }
     }
     cost[n] = 0;
     for (size_t i = n; i-- > 0;) {

@@ -1,0 +1,111 @@
+// Archive database benchmarks: opening an archive of 10,000 members and looking names up.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "db/build.h"
+#include "db/db.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kDirs = 20;
+constexpr int kPerDir = 500;  // 10,000 members in all
+
+std::string member_name(int d, int i) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "DIR%02d\\FILE%04d.DAT", d, i);
+  return buf;
+}
+
+// Builds the archive once, in the temp directory; removed at exit.
+const std::string& archive() {
+  static const std::string path = [] {
+    std::string p = (fs::temp_directory_path() / "archive_bench.dat").string();
+    std::vector<db_build_member> m;
+    for (int d = 0; d < kDirs; ++d)
+      for (int i = 0; i < kPerDir; ++i) {
+        db_build_member b;
+        b.path = member_name(d, i);
+        b.data.assign(64 + size_t(i % 200), uint8_t('a' + i % 26));
+        m.push_back(std::move(b));
+      }
+    std::string err;
+    if (!db_build(p, m, err)) {
+      std::fprintf(stderr, "db_build: %s\n", err.c_str());
+      std::exit(1);
+    }
+    std::atexit([] {
+      std::error_code ec;
+      fs::remove(fs::temp_directory_path() / "archive_bench.dat", ec);
+    });
+    return p;
+  }();
+  return path;
+}
+
+void BM_OpenClose(benchmark::State& state) {
+  const std::string& file = archive();
+  for (auto _ : state) {
+    int h = db_init(file.c_str(), nullptr, nullptr);
+    if (h == -1) {
+      state.SkipWithError("db_init failed");
+      break;
+    }
+    db_close(h);
+  }
+  state.counters["members"] = kDirs * kPerDir;
+}
+BENCHMARK(BM_OpenClose)->Unit(benchmark::kMicrosecond);
+
+void BM_Lookup(benchmark::State& state) {
+  const std::string& file = archive();
+  int h = db_init(file.c_str(), nullptr, nullptr);
+  if (h == -1) {
+    state.SkipWithError("db_init failed");
+    return;
+  }
+  db_select(h);
+  std::vector<std::string> names;
+  for (int d = 0; d < kDirs; ++d)
+    for (int i = 0; i < kPerDir; i += 7) names.push_back(member_name(d, i));
+  // Mixed case, as callers pass names.
+  for (size_t k = 0; k < names.size(); k += 2)
+    for (char& c : names[k])
+      if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  size_t k = 0;
+  dir_entry e{};
+  for (auto _ : state) {
+    int rc = db_dir_entry(names[k].c_str(), &e);
+    if (rc != 0) {
+      state.SkipWithError("lookup failed");
+      break;
+    }
+    benchmark::DoNotOptimize(e);
+    if (++k == names.size()) k = 0;
+  }
+  db_close(h);
+}
+BENCHMARK(BM_Lookup);
+
+void BM_LookupMiss(benchmark::State& state) {
+  int h = db_init(archive().c_str(), nullptr, nullptr);
+  if (h == -1) {
+    state.SkipWithError("db_init failed");
+    return;
+  }
+  db_select(h);
+  dir_entry e{};
+  for (auto _ : state) benchmark::DoNotOptimize(db_dir_entry("DIR07\\NOPE.DAT", &e));
+  db_close(h);
+}
+BENCHMARK(BM_LookupMiss);
+
+}  // namespace
+
+BENCHMARK_MAIN();
