@@ -114,7 +114,9 @@ TEST_F(Settings, ScriptFromTheArchiveOverridesDefaults) {
   EXPECT_STREQ(getString("Path"), "C:\new\\file");  // only backslash + n is converted
   EXPECT_STREQ(getString("Empty"), "*STRING ERROR!*");
   EXPECT_STREQ(getString("Missing"), "*STRING ERROR!*");
-  fs::remove_all(dir);
+  db_exit();  // the archive must be closed before Windows lets it be removed
+  std::error_code ec;
+  fs::remove_all(dir, ec);
 }
 
 TEST_F(Settings, LongTextsConvertWithoutLimit) {
