@@ -36,11 +36,11 @@ class Streams : public ::testing::Test {
       // CR LF pairs, one split across the first block boundary.
       db_build_member text;
       text.path = std::string(tag) + "TEXT.TXT";
-      std::string s(16383, 'x');
+      std::string s(16384, 'x');
       s[10] = '\r';
       s[11] = '\n';
       s[20] = '\r';  // a lone CR
-      s[16383 - 1] = '\r';
+      s[16383] = '\r';  // the last byte of the first block; its LF starts the second
       s += "\nline two\r\nend";
       text.data.assign(s.begin(), s.end());
       text.method = method;
@@ -177,11 +177,11 @@ TEST_F(Streams, ItemReadsLeavePartialItems) {
 }
 
 TEST_F(Streams, TextModeFoldsCrLf) {
-  std::string expect(16383, 'x');
+  std::string expect(16384, 'x');
   expect[10] = '\r';
   expect[11] = '\n';
   expect[20] = '\r';
-  expect[16382] = '\r';
+  expect[16383] = '\r';
   expect += "\nline two\r\nend";
   std::string folded;
   for (size_t i = 0; i < expect.size(); ++i) {
