@@ -172,6 +172,11 @@ TEST_F(SetupkitTest, EveryMethodAndDeterministicOutput) {
     r = kit("cat out.dat docs\\\\big.txt");
     EXPECT_EQ(r.out, slurp(src / "docs" / "big.txt")) << m;
   }
+  // Packing into the tree itself leaves the old archive out.
+  ASSERT_EQ(kit("pack src -o src/self.dat").rc, 0);
+  ASSERT_EQ(kit("pack src -o src/self.dat").rc, 0);
+  EXPECT_EQ(kit("list src/self.dat").out.find("SELF.DAT"), std::string::npos);
+  fs::remove(src / "self.dat");
   ASSERT_EQ(kit("pack src -o a.dat").rc, 0);
   ASSERT_EQ(kit("pack src -o b.dat").rc, 0);
   EXPECT_EQ(slurp(dir / "a.dat"), slurp(dir / "b.dat"));

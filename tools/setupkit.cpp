@@ -278,6 +278,8 @@ int cmd_pack(const std::vector<std::string>& args) {
     if (ec) return fail(root, ec.message());
     std::error_code fec;
     if (!it->is_regular_file(fec)) continue;
+    // An earlier archive written into the tree being packed is not packed into the new one.
+    if (fs::equivalent(it->path(), *out, fec)) continue;
     std::string rel = fs::relative(it->path(), root, fec).generic_string();
     if (fec) return fail(it->path().string(), fec.message());
     std::replace(rel.begin(), rel.end(), '/', '\\');
