@@ -412,7 +412,13 @@ int db_get_file_list(const char* pattern, char*** names, char*** descs, int desc
       dl[i][0] = 0;
       // The member is opened in the pattern's own directory, so that a listed name is described
       // by its own first line wherever the list was taken.
-      std::string full = (at ? "@" : "") + (dirpart.empty() ? std::string() : dirpart + "\\") + list[i];
+      std::string full;
+      if (at) full += '@';
+      if (!dirpart.empty()) {
+        full += dirpart;
+        full += '\\';
+      }
+      full += list[i];
       db_file* f = db_fopen(full.c_str(), "r");
       if (!f) continue;
       if (db_fgets(dl[i], desc_size, f)) {
