@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "db/build.h"
+#include "tools/kit_convert.h"
 #include "db/db.h"
 #include "db/decode.h"
 
@@ -63,6 +64,19 @@ const Command kCommands[] = {
      "Checks the directory and decodes every member, through the archive streams as the\n"
      "installer reads them. Prints OK, or every fault found and exits with status 1.\n",
      cmd_verify},
+    {"palette", "palette IN -o color.pal [--tables]",
+     "Makes a palette file from a picture's palette (PCX or PNG) or a 768-byte RGB file: the\n"
+     "256 entries and the colour table; --tables adds the intensity and mix tables.\n",
+     kit_palette},
+    {"pcx", "pcx IN -o OUT.pcx [--palette color.pal] [--transparent]",
+     "Converts a PNG or BMP picture to an 8-bit RLE PCX in the given palette (nearest colour);\n"
+     "--transparent keeps index 0 for the transparent pixels.\n",
+     kit_pcx},
+    {"png", "png IN.pcx -o OUT.png", "Converts a PCX picture to PNG, to look at an asset.\n", kit_png},
+    {"font", "font TTF --size N [--aaf] -o OUT",
+     "Renders a TrueType font at N pixels to a 1-bit .fon font (glyphs 0 to 255, Latin-1), or\n"
+     "with --aaf to the 16-level anti-aliased .aaf format.\n",
+     kit_font},
 };
 
 void print_usage(FILE* out) {

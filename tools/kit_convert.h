@@ -1,0 +1,15 @@
+// setupkit's asset converters: each takes the arguments after its command name and
+// returns the process exit code (0 done, 1 failed, 2 bad usage).
+#pragma once
+
+#include <string>
+#include <vector>
+
+// setupkit palette IN -o color.pal [--tables]
+int kit_palette(const std::vector<std::string>& args);
+// setupkit pcx IN.png|IN.bmp -o OUT.pcx [--palette color.pal] [--transparent]
+int kit_pcx(const std::vector<std::string>& args);
+// setupkit png IN.pcx -o OUT.png
+int kit_png(const std::vector<std::string>& args);
+// setupkit font TTF --size N [--aaf] -o OUT
+int kit_font(const std::vector<std::string>& args);
