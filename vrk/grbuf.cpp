@@ -1,0 +1,253 @@
+// Drawing primitives on 8-bit buffers.
+#include "vrk/grbuf.h"
+
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+#include "color/color.h"
+#include "vrk/grasm.h"
+
+namespace {
+
+inline uint8_t* at(uint8_t* buf, int pitch, int x, int y) { return buf + ptrdiff_t(y) * pitch + x; }
+inline const uint8_t* at(const uint8_t* buf, int pitch, int x, int y) { return buf + ptrdiff_t(y) * pitch + x; }
+
+template <bool Trans>
+void scale(const uint8_t* src, int sw, int sh, int spitch, uint8_t* dst, int dw, int dh, int dpitch) {
+  if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+  // Source pixel x covers destination columns [x*dw/sw, (x+1)*dw/sw): exact ratios, so that every
+  // destination column and row is written whatever the two sizes are.
+  for (int y = 0; y < sh; ++y) {
+    int r0 = int(int64_t(y) * dh / sh), r1 = int(int64_t(y + 1) * dh / sh);
+    if (r0 == r1) continue;
+    const uint8_t* s = at(src, spitch, 0, y);
+    for (int x = 0; x < sw; ++x) {
+      int c0 = int(int64_t(x) * dw / sw), c1 = int(int64_t(x + 1) * dw / sw);
+      if (c0 == c1) continue;
+      uint8_t v = s[x];
+      if (Trans && v == 0) continue;
+      for (int r = r0; r < r1; ++r) std::memset(at(dst, dpitch, c0, r), v, size_t(c1 - c0));
+    }
+  }
+}
+
+}  // namespace
+
+void draw_line(uint8_t* buf, int pitch, int x1, int y1, int x2, int y2, int color) {
+  const uint8_t c = uint8_t(color);
+  if (x1 == x2) {
+    if (y1 > y2) std::swap(y1, y2);
+    // From both ends toward the middle, both ends included.
+    for (int a = y1, b = y2; a <= b; ++a, --b) {
+      *at(buf, pitch, x1, a) = c;
+      *at(buf, pitch, x1, b) = c;
+    }
+    return;
+  }
+  if (x1 > x2) {
+    std::swap(x1, x2);
+    std::swap(y1, y2);
+  }
+  if (y1 == y2) {
+    std::memset(at(buf, pitch, x1, y1), c, size_t(x2 - x1));
+    return;
+  }
+  const int dx = x2 - x1;
+  const int dy = y2 > y1 ? y2 - y1 : y1 - y2;
+  const ptrdiff_t row = y2 > y1 ? pitch : -ptrdiff_t(pitch);
+  // Four tracers: P1 forward from the start, P2 backward from the end, P3 forward and P4 backward
+  // from the midpoint; each covers a quarter of the major axis.
+  uint8_t* p1 = at(buf, pitch, x1, y1);
+  uint8_t* p2 = at(buf, pitch, x2, y2);
+  uint8_t* p3 = p1 + (dx >> 1) + (dy >> 1) * row;
+  uint8_t* p4 = p3;
+  int major, minor;
+  ptrdiff_t major_step, minor_step;
+  if (dx > dy) {
+    major = dx, minor = dy, major_step = 1, minor_step = row;
+  } else {
+    major = dy, minor = dx, major_step = row, minor_step = 1;
+  }
+  // (major + 1) / 4 steps: with major / 4 a major length of 4k + 3 left one pixel between P3 and P2 unset.
+  int n = (major + 1) >> 2;
+  int e = minor - (major >> 1);
+  for (;;) {
+    *p1 = c;
+    *p2 = c;
+    *p3 = c;
+    *p4 = c;
+    if (n == 0) break;
+    if (e >= 0) {
+      p1 += minor_step, p3 += minor_step, p2 -= minor_step, p4 -= minor_step;
+      e -= major;
+    }
+    p1 += major_step, p3 += major_step, p2 -= major_step, p4 -= major_step;
+    e += minor;
+    --n;
+  }
+}
+
+void draw_box(uint8_t* buf, int pitch, int left, int top, int right, int bottom, int color) {
+  draw_shaded_box(buf, pitch, left, top, right, bottom, color, color);
+}
+
+void draw_shaded_box(uint8_t* buf, int pitch, int left, int top, int right, int bottom, int light, int dark) {
+  draw_line(buf, pitch, left, top, right, top, light);
+  draw_line(buf, pitch, left, bottom, right, bottom, dark);
+  draw_line(buf, pitch, left, top, left, bottom, light);
+  draw_line(buf, pitch, right, top, right, bottom, dark);
+}
+
+void draw_circle(uint8_t* buf, int pitch, int cx, int cy, int r, int color) {
+  const uint8_t c = uint8_t(color);
+  *at(buf, pitch, cx, cy + r) = c;
+  *at(buf, pitch, cx, cy - r) = c;
+  int x = 0, y = r, delta = 2 - 2 * r;
+  while (y >= 0) {
+    if (delta < 0 && 2 * delta + 2 * y - 1 <= 0) {
+      ++x;
+      delta += 2 * x + 1;
+    } else if (delta > 0 && 2 * delta - 2 * x - 1 > 0) {
+      --y;
+      delta += 1 - 2 * y;
+    } else {
+      ++x;
+      --y;
+      delta += 2 * x - 2 * y + 2;
+    }
+    // The last step leaves the quadrant (y = -1); its points lie off the circle.
+    if (y < 0) break;
+    *at(buf, pitch, cx + x, cy + y) = c;
+    *at(buf, pitch, cx + x, cy - y) = c;
+    *at(buf, pitch, cx - x, cy - y) = c;
+    *at(buf, pitch, cx - x, cy + y) = c;
+  }
+}
+
+void cscale(const uint8_t* src, int sw, int sh, int spitch, uint8_t* dst, int dw, int dh, int dpitch) {
+  scale<false>(src, sw, sh, spitch, dst, dw, dh, dpitch);
+}
+
+void trans_cscale(const uint8_t* src, int sw, int sh, int spitch, uint8_t* dst, int dw, int dh, int dpitch) {
+  scale<true>(src, sw, sh, spitch, dst, dw, dh, dpitch);
+}
+
+void buf_to_buf(const uint8_t* src, int width, int height, int spitch, uint8_t* dst, int dpitch) {
+  srcCopy(dst, dpitch, src, spitch, width, height);
+}
+
+void trans_buf_to_buf(const uint8_t* src, int width, int height, int spitch, uint8_t* dst, int dpitch) {
+  transSrcCopy(dst, dpitch, src, spitch, width, height);
+}
+
+void mask_buf_to_buf(const uint8_t* src, int width, int height, int spitch, const uint8_t* mask, int mpitch,
+                     uint8_t* dst, int dpitch) {
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* s = at(src, spitch, 0, y);
+    const uint8_t* m = at(mask, mpitch, 0, y);
+    uint8_t* d = at(dst, dpitch, 0, y);
+    for (int x = 0; x < width; ++x)
+      if (m[x]) d[x] = s[x];
+  }
+}
+
+void mask_trans_buf_to_buf(const uint8_t* src, int width, int height, int spitch, const uint8_t* mask, int mpitch,
+                           uint8_t* dst, int dpitch) {
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* s = at(src, spitch, 0, y);
+    const uint8_t* m = at(mask, mpitch, 0, y);
+    uint8_t* d = at(dst, dpitch, 0, y);
+    for (int x = 0; x < width; ++x)
+      if (m[x] && s[x]) d[x] = s[x];
+  }
+}
+
+void rev_trans_buf_to_buf(const uint8_t* src, int width, int height, int spitch, uint8_t* dst, int dpitch) {
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* s = at(src, spitch, 0, y);
+    uint8_t* d = at(dst, dpitch, 0, y);
+    for (int x = 0; x < width; ++x)
+      if (uint8_t v = s[width - 1 - x]) d[x] = v;
+  }
+}
+
+void buf_fill(uint8_t* buf, int width, int height, int pitch, int color) {
+  if (width <= 0) return;
+  for (int y = 0; y < height; ++y) std::memset(at(buf, pitch, 0, y), uint8_t(color), size_t(width));
+}
+
+void buf_texture(uint8_t* buf, int width, int height, int pitch, const uint8_t* texture, int tx, int ty) {
+  const int tw = texture[0] | texture[1] << 8;
+  const int th = texture[2] | texture[3] << 8;
+  if (tw == 0 || th == 0 || width <= 0) return;
+  const uint8_t* pixels = texture + 4;
+  const int col0 = ((tx % tw) + tw) % tw;
+  int trow = ((ty % th) + th) % th;
+  for (int y = 0; y < height; ++y) {
+    uint8_t* d = at(buf, pitch, 0, y);
+    const uint8_t* t = pixels + ptrdiff_t(trow) * tw;
+    int x = 0, col = col0;
+    while (x < width) {
+      int run = tw - col;
+      if (run > width - x) run = width - x;
+      std::memcpy(d + x, t + col, size_t(run));
+      x += run;
+      col = 0;
+    }
+    if (++trow == th) trow = 0;
+  }
+}
+
+void lighten_buf(uint8_t* buf, int width, int height, int pitch) {
+  for (int y = 0; y < height; ++y) {
+    uint8_t* d = at(buf, pitch, 0, y);
+    for (int x = 0; x < width; ++x) d[x] = intensityColorTable[d[x]][147];
+  }
+}
+
+void swap_color_buf(uint8_t* buf, int width, int height, int pitch, int a, int b) {
+  const uint8_t ca = uint8_t(a), cb = uint8_t(b);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* d = at(buf, pitch, 0, y);
+    for (int x = 0; x < width; ++x) {
+      if (d[x] == ca)
+        d[x] = cb;
+      else if (d[x] == cb)
+        d[x] = ca;
+    }
+  }
+}
+
+void buf_outline(uint8_t* buf, int width, int height, int pitch, int color) {
+  const uint8_t c = uint8_t(color);
+  // Across the inner rows: entering a shape paints the pixel before it, leaving paints the first
+  // pixel outside.
+  for (int y = 1; y <= height - 2; ++y) {
+    uint8_t* d = at(buf, pitch, 0, y);
+    bool inside = false;
+    for (int x = 0; x < width; ++x) {
+      if (d[x] && !inside) {
+        if (x > 0) d[x - 1] = c;
+        inside = true;
+      } else if (!d[x] && inside) {
+        d[x] = c;
+        inside = false;
+      }
+    }
+  }
+  // Down every column, with the pixel above in place of the left neighbour.
+  for (int x = 0; x < width; ++x) {
+    bool inside = false;
+    for (int y = 0; y < height; ++y) {
+      uint8_t* p = at(buf, pitch, x, y);
+      if (*p && !inside) {
+        if (y > 0) *at(buf, pitch, x, y - 1) = c;
+        inside = true;
+      } else if (!*p && inside) {
+        *p = c;
+        inside = false;
+      }
+    }
+  }
+}
