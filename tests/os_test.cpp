@@ -1,72 +1,167 @@
-// OS services: starting a real program with and without waiting, and the current directory.
+// OS services contract, the same tests for both halves: program start, the current directory,
+// files and directories, free space, the Windows directory and the write fault. On the host they
+// run on a fresh emulated machine (drive C:); on Windows in a temporary directory.
 #include "platform/os.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <random>
 #include <string>
+
+#ifndef _WIN32
+#include "machine_util.h"
+#endif
 
 namespace fs = std::filesystem;
 
 namespace {
 
 #ifdef _WIN32
+// A temporary directory as the working area; `base` is its Windows path.
+class OsTest : public ::testing::Test {
+ protected:
+  fs::path dir, oldCwd;
+  std::string base;
+  void SetUp() override {
+    std::random_device rd;
+    dir = fs::temp_directory_path() / ("os_test_" + std::to_string(rd()));
+    fs::create_directories(dir);
+    base = dir.string();
+    oldCwd = fs::current_path();
+  }
+  void TearDown() override {
+    fs::current_path(oldCwd);
+    os_fault_write_after(-1);
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  fs::path host(const std::string& rel) const { return dir / rel; }
+};
+
 std::string shell() {
   const char* comspec = std::getenv("ComSpec");
   return comspec ? comspec : "C:\\windows\\system32\\cmd.exe";
 }
+#else
+// A fresh emulated machine; `base` is a directory on its drive C:.
+class OsTest : public MachineTest {
+ protected:
+  std::string base = "C:\\OSTEST";
+  void SetUp() override {
+    MachineTest::SetUp();
+    fs::create_directories(root / "C" / "OSTEST");
+  }
+  fs::path host(const std::string& rel) const { return root / "C" / "OSTEST" / rel; }
+};
 #endif
 
-TEST(OsSpawn, WaitReturnsTheExitCode) {
+TEST_F(OsTest, SpawnWaitsForTheExitCodeOrReturnsAProcessId) {
 #ifdef _WIN32
   std::string sh = shell();
   const char* argv[] = {sh.c_str(), "/c", "exit 3", nullptr};
   EXPECT_EQ(os_spawn(sh.c_str(), argv, 1), 3);
   const char* ok[] = {sh.c_str(), "/c", "exit 0", nullptr};
   EXPECT_EQ(os_spawn(sh.c_str(), ok, 1), 0);
+  EXPECT_GT(os_spawn(sh.c_str(), ok, 0), 0);
+  std::string prog = sh;
 #else
-  const char* argv[] = {"/bin/sh", "-c", "exit 3", nullptr};
-  EXPECT_EQ(os_spawn("/bin/sh", argv, 1), 3);
-  const char* ok[] = {"/bin/sh", "-c", "exit 0", nullptr};
-  EXPECT_EQ(os_spawn("/bin/sh", ok, 1), 0);
+  {
+    std::ofstream(host("exit3.sh")) << "#!/bin/sh\nexit 3\n";
+  }
+  fs::permissions(host("exit3.sh"), fs::perms::owner_all);
+  std::string prog = base + "\\exit3.sh";
+  const char* argv[] = {prog.c_str(), nullptr};
+  EXPECT_EQ(os_spawn(prog.c_str(), argv, 1), 3);
+  EXPECT_GT(os_spawn(prog.c_str(), argv, 0), 0);
 #endif
+  std::string missing = base + "\\no_such_program_here.exe";
+  const char* none[] = {missing.c_str(), nullptr};
+  EXPECT_EQ(os_spawn(missing.c_str(), none, 1), -1);
+  EXPECT_EQ(os_spawn(nullptr, none, 1), -1);
 }
 
-TEST(OsSpawn, NoWaitReturnsAProcessId) {
-#ifdef _WIN32
-  std::string sh = shell();
-  const char* argv[] = {sh.c_str(), "/c", "exit 0", nullptr};
-  EXPECT_GT(os_spawn(sh.c_str(), argv, 0), 0);
-#else
-  const char* argv[] = {"/bin/sh", "-c", "exit 0", nullptr};
-  EXPECT_GT(os_spawn("/bin/sh", argv, 0), 0);
-#endif
-}
-
-TEST(OsSpawn, MissingProgramCannotStart) {
-  std::string missing = (fs::temp_directory_path() / "no_such_program_here.exe").string();
-  const char* argv[] = {missing.c_str(), nullptr};
-  EXPECT_EQ(os_spawn(missing.c_str(), argv, 1), -1);
-  EXPECT_EQ(os_spawn(nullptr, argv, 1), -1);
-}
-
-TEST(OsDirectory, ChangeAndReadBackWithWindowsSeparators) {
-  fs::path old = fs::current_path();
-  fs::path dir = fs::temp_directory_path() / "os_test_dir";
-  fs::create_directories(dir / "inner" / "deep");
-  ASSERT_EQ(os_chdir(dir.string().c_str()), 0);
+TEST_F(OsTest, ChangeDirectoryAndReadItBack) {
+  fs::create_directories(host("inner") / "deep");
+  ASSERT_EQ(os_chdir(base.c_str()), 0);
   char buf[1024];
   ASSERT_EQ(os_getcwd(buf, sizeof buf), 0);
-  EXPECT_TRUE(fs::equivalent(buf, dir)) << buf;
-  // Relative, with a backslash: the host maps it to its own separator.
-  ASSERT_EQ(os_chdir("inner\\deep"), 0);
-  EXPECT_TRUE(fs::equivalent(fs::current_path(), dir / "inner" / "deep"));
+  EXPECT_EQ(std::string(buf).size(), base.size()) << buf;
+  ASSERT_EQ(os_chdir("inner\\deep"), 0);  // relative, Windows separator
+  ASSERT_EQ(os_getcwd(buf, sizeof buf), 0);
+  EXPECT_EQ(std::string(buf).substr(base.size()), "\\inner\\deep");
   EXPECT_EQ(os_chdir("no such dir"), -1);
   char tiny[2];
   EXPECT_EQ(os_getcwd(tiny, sizeof tiny), -1);
-  fs::current_path(old);
-  fs::remove_all(dir);
+}
+
+TEST_F(OsTest, FilesAndDirectories) {
+  std::string d = base + "\\GAME";
+  ASSERT_EQ(os_mkdir(d.c_str()), 0);
+  errno = 0;
+  EXPECT_EQ(os_mkdir(d.c_str()), -1);
+  EXPECT_EQ(errno, EEXIST);
+  errno = 0;
+  EXPECT_EQ(os_mkdir((base + "\\NONE\\SUB").c_str()), -1);
+  EXPECT_EQ(errno, ENOENT);
+
+  std::string file = d + "\\DATA.BIN";
+  int fd = os_open(file.c_str(), OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
+  ASSERT_GE(fd, 0);
+  const char bytes[] = "a\r\nb\n\x1a" "c";  // binary: no translation
+  EXPECT_EQ(os_write(fd, bytes, sizeof bytes - 1), static_cast<long>(sizeof bytes - 1));
+  EXPECT_EQ(os_close(fd), 0);
+  EXPECT_EQ(fs::file_size(host("GAME") / "DATA.BIN"), sizeof bytes - 1);
+  fd = os_open(file.c_str(), OS_O_RDONLY);
+  ASSERT_GE(fd, 0);
+  char back[16] = {};
+  EXPECT_EQ(os_read(fd, back, sizeof back), static_cast<long>(sizeof bytes - 1));
+  EXPECT_EQ(std::memcmp(back, bytes, sizeof bytes - 1), 0);
+  os_close(fd);
+  EXPECT_EQ(os_access(file.c_str()), 0);
+  EXPECT_EQ(os_access(d.c_str()), 0);
+
+  FILE* f = os_fopen((d + "\\TEXT.TXT").c_str(), "wt");
+  ASSERT_NE(f, nullptr);
+  std::fputs("text\n", f);
+  std::fclose(f);
+  EXPECT_EQ(os_rmdir(d.c_str()), -1);  // not empty
+  EXPECT_EQ(os_remove(file.c_str()), 0);
+  EXPECT_EQ(os_remove((d + "\\TEXT.TXT").c_str()), 0);
+  EXPECT_EQ(os_access(file.c_str()), -1);
+  EXPECT_EQ(os_remove(file.c_str()), -1);
+  EXPECT_EQ(os_rmdir(d.c_str()), 0);
+  EXPECT_EQ(os_access(d.c_str()), -1);
+}
+
+TEST_F(OsTest, WriteFaultGivesAShortWriteThenNoSpace) {
+  std::string file = base + "\\FULL.BIN";
+  int fd = os_open(file.c_str(), OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
+  ASSERT_GE(fd, 0);
+  os_fault_write_after(4);
+  EXPECT_EQ(os_write(fd, "123456", 6), 4);
+  errno = 0;
+  EXPECT_EQ(os_write(fd, "7", 1), -1);
+  EXPECT_EQ(errno, ENOSPC);
+  os_fault_write_after(-1);
+  os_close(fd);
+  EXPECT_EQ(fs::file_size(host("FULL.BIN")), 4u);
+}
+
+TEST_F(OsTest, DriveCHasFreeSpaceAndTheWindowsDirectoryExists) {
+  uint32_t bytes = 0;
+  ASSERT_EQ(os_disk_free(3, &bytes), 0);
+  EXPECT_GT(bytes, 0u);
+  EXPECT_EQ(os_disk_free(0, &bytes), -1);
+  EXPECT_EQ(bytes, 0u);
+  char win[260];
+  ASSERT_EQ(os_windows_dir(win, sizeof win), 0);
+  EXPECT_EQ(os_access(win), 0) << win;
+  EXPECT_EQ(win[1], ':');
 }
 
 }  // namespace

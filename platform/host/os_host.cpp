@@ -1,34 +1,70 @@
-// OS services on a POSIX host: program start with posix_spawn, current directory.
-//
-// The portable code speaks Windows paths. Until the emulated Windows machine maps drive letters,
-// the host build only turns '\' into '/' in the paths handed to these calls; the current directory
-// is reported as the host's own path.
+// OS services on a POSIX host: files, directories, free space and program start on the emulated
+// Windows machine (platform/host/machine.h maps every Windows path first).
 #include "platform/os.h"
 
+#include <fcntl.h>
 #include <spawn.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
+
+#include "platform/fault.h"
+#include "platform/host/machine.h"
 
 extern char** environ;
 
 namespace {
 
-std::string hostPath(const char* path) {
-  std::string p(path);
-  for (char& c : p)
-    if (c == '\\') c = '/';
-  return p;
+// The free bytes configured for `letter` in ROOT/machine.ini, section [FreeSpace]; false when the
+// file, the section or the key is missing or the value is not a number.
+bool configuredFree(char letter, unsigned long long* bytes) {
+  std::ifstream in(os_host_root() + "/machine.ini");
+  if (!in) return false;
+  std::string line;
+  bool inSection = false;
+  while (std::getline(in, line)) {
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+    size_t s = line.find_first_not_of(" \t");
+    if (s == std::string::npos || line[s] == ';') continue;
+    line.erase(0, s);
+    if (line[0] == '[') {
+      inSection = strcasecmp(line.c_str(), "[FreeSpace]") == 0;
+      continue;
+    }
+    if (!inSection) continue;
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = line.substr(0, eq);
+    while (!key.empty() && std::isspace(static_cast<unsigned char>(key.back()))) key.pop_back();
+    if (key.size() != 1 || std::toupper(static_cast<unsigned char>(key[0])) != letter) continue;
+    const char* v = line.c_str() + eq + 1;
+    while (*v == ' ' || *v == '\t') ++v;
+    if (!std::isdigit(static_cast<unsigned char>(*v))) return false;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long n = std::strtoull(v, &end, 10);
+    if (*end != '\0') return false;
+    *bytes = errno == ERANGE ? ~0ull : n;
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
 
 int os_spawn(const char* path, const char* const* argv, int wait) {
   if (!path || !argv || !argv[0]) return -1;
-  std::string file = hostPath(path);
+  std::string file;
+  if (os_host_map(path, &file) != 0) return -1;
   pid_t pid;
   if (posix_spawn(&pid, file.c_str(), nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return -1;
   if (!wait) return static_cast<int>(pid);
@@ -41,12 +77,101 @@ int os_spawn(const char* path, const char* const* argv, int wait) {
   return -1;
 }
 
-int os_getcwd(char* buf, size_t size) {
-  if (!buf || size == 0) return -1;
-  return getcwd(buf, size) ? 0 : -1;
+int os_open(const char* path, int flags) {
+  std::string host;
+  if (os_host_map(path, &host) != 0) return -1;
+  int f = O_CLOEXEC | ((flags & OS_O_WRONLY) ? O_WRONLY : O_RDONLY);
+  if (flags & OS_O_CREAT) f |= O_CREAT;
+  if (flags & OS_O_TRUNC) f |= O_TRUNC;
+  int fd;
+  do {
+    fd = open(host.c_str(), f, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
 }
 
-int os_chdir(const char* path) {
-  if (!path) return -1;
-  return chdir(hostPath(path).c_str()) == 0 ? 0 : -1;
+long os_read(int fd, void* buf, unsigned long n) {
+  ssize_t r;
+  do {
+    r = read(fd, buf, n);
+  } while (r < 0 && errno == EINTR);
+  return static_cast<long>(r);
+}
+
+long os_write(int fd, const void* buf, unsigned long n) {
+  unsigned long allowed = os_fault_take(n);
+  if (n > 0 && allowed == 0) {
+    errno = ENOSPC;
+    return -1;
+  }
+  const char* p = static_cast<const char*>(buf);
+  unsigned long done = 0;
+  while (done < allowed) {
+    ssize_t w = write(fd, p + done, allowed - done);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return done ? static_cast<long>(done) : -1;
+    }
+    done += static_cast<unsigned long>(w);
+  }
+  return static_cast<long>(done);
+}
+
+int os_close(int fd) { return close(fd) == 0 ? 0 : -1; }
+
+FILE* os_fopen(const char* path, const char* mode) {
+  std::string host;
+  if (!mode || os_host_map(path, &host) != 0) return nullptr;
+  return std::fopen(host.c_str(), mode);
+}
+
+int os_mkdir(const char* path) {
+  std::string host;
+  if (os_host_map(path, &host) != 0) return -1;
+  return mkdir(host.c_str(), 0777) == 0 ? 0 : -1;
+}
+
+int os_rmdir(const char* path) {
+  std::string full;
+  if (os_host_full_path(path, &full) != 0) return -1;
+  if (full.size() <= 3) {  // a drive root stays
+    errno = EACCES;
+    return -1;
+  }
+  std::string host;
+  if (os_host_map(path, &host) != 0) return -1;
+  return rmdir(host.c_str()) == 0 ? 0 : -1;
+}
+
+int os_remove(const char* path) {
+  std::string host;
+  if (os_host_map(path, &host) != 0) return -1;
+  return unlink(host.c_str()) == 0 ? 0 : -1;  // files only, as on Windows
+}
+
+int os_access(const char* path) {
+  std::string host;
+  if (os_host_map(path, &host) != 0) return -1;
+  return access(host.c_str(), F_OK) == 0 ? 0 : -1;
+}
+
+int os_disk_free(int drive, uint32_t* free_bytes) {
+  if (free_bytes) *free_bytes = 0;
+  if (!free_bytes || drive < 1 || drive > 26) {
+    errno = EINVAL;
+    return -1;
+  }
+  char letter = static_cast<char>('A' + drive - 1);
+  std::string path = std::string(1, letter) + ":\\";
+  std::string host;
+  if (os_host_map(path.c_str(), &host) != 0) return -1;
+  if (letter == OS_HOST_MEDIUM_DRIVE) return 0;  // the medium is read-only, like a CD
+  unsigned long long bytes = 0;
+  if (!configuredFree(letter, &bytes)) {
+    struct statvfs st;
+    if (statvfs(host.c_str(), &st) != 0) return -1;
+    bytes = static_cast<unsigned long long>(st.f_bavail) * st.f_frsize;
+  }
+  *free_bytes = bytes > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
+  return 0;
 }

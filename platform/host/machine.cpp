@@ -1,0 +1,307 @@
+// The emulated Windows machine: where it lives, the medium, and the mapping of Windows paths onto
+// host paths.
+//
+// A Windows path is first made absolute and normal (drive letter, components, '.' and '..'
+// resolved lexically; climbing above the drive root is refused), then each component is looked up
+// in the host directory: an existing entry is used whatever its case, a missing one keeps the
+// spelling it was given. Nothing outside ROOT is ever named, except the medium (drive Z:).
+#include "platform/host/machine.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/os.h"
+
+namespace {
+
+struct Machine {
+  bool ready = false;
+  std::string root;    // canonical host path of ROOT
+  std::string medium;  // canonical host path of the medium
+};
+Machine machine;
+
+struct WinPath {
+  char drive = 0;
+  std::vector<std::string> parts;
+};
+
+bool isDir(const std::string& p) {
+  struct stat st;
+  return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string canonical(const std::string& p) {
+  char* r = realpath(p.c_str(), nullptr);
+  if (!r) return {};
+  std::string s(r);
+  std::free(r);
+  return s;
+}
+
+std::string hostCwd() {
+  std::vector<char> buf(PATH_MAX);
+  while (!getcwd(buf.data(), buf.size())) {
+    if (errno != ERANGE || buf.size() > (1u << 20)) return {};
+    buf.resize(buf.size() * 2);
+  }
+  return canonical(buf.data());
+}
+
+std::string chooseRoot() {
+  const char* env = std::getenv("VRK_ROOT");
+  std::string root;
+  if (env && *env) {
+    root = env;
+  } else if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
+    root = std::string(xdg) + "/setup/machine";
+  } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+    root = std::string(home) + "/.local/share/setup/machine";
+  } else {
+    return {};
+  }
+  if (root[0] != '/') {
+    std::string cwd = hostCwd();
+    if (cwd.empty()) return {};
+    root = cwd + "/" + root;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(root, ec);
+  return canonical(root);
+}
+
+// Looks up one component in host directory `dir`: the exact name when it exists, else the first
+// (in byte order) entry equal without regard to case; empty when there is none.
+std::string matchComponent(const std::string& dir, const std::string& name) {
+  struct stat st;
+  std::string exact = dir + "/" + name;
+  if (lstat(exact.c_str(), &st) == 0) return name;
+  DIR* d = opendir(dir.c_str());
+  if (!d) return {};
+  std::string best;
+  while (dirent* e = readdir(d)) {
+    if (strcasecmp(e->d_name, name.c_str()) == 0 && (best.empty() || best > e->d_name)) best = e->d_name;
+  }
+  closedir(d);
+  return best;
+}
+
+// Host directory of a drive's root, or empty (errno ENOENT) when the drive does not exist.
+std::string driveBase(char drive) {
+  if (drive == OS_HOST_MEDIUM_DRIVE) return machine.medium;
+  std::string base = machine.root + "/" + drive;
+  if (drive != 'C' && !isDir(base)) {
+    errno = ENOENT;
+    return {};
+  }
+  return base;
+}
+
+std::string mapParts(const std::string& base, const std::vector<std::string>& parts) {
+  std::string host = base;
+  bool missing = false;
+  for (const std::string& part : parts) {
+    std::string found = missing ? std::string() : matchComponent(host, part);
+    if (found.empty()) {
+      missing = true;
+      found = part;
+    }
+    host += "/" + found;
+  }
+  return host;
+}
+
+bool startsDir(const std::string& path, const std::string& dir) {
+  return path.compare(0, dir.size(), dir) == 0 && (path.size() == dir.size() || path[dir.size()] == '/');
+}
+
+// The Windows form of a canonical host path inside a drive; false when no drive holds it.
+bool hostToWin(const std::string& host, WinPath* out) {
+  std::string rest;
+  char drive = 0;
+  size_t best = 0;
+  if (!machine.medium.empty() && startsDir(host, machine.medium)) {
+    drive = OS_HOST_MEDIUM_DRIVE;
+    best = machine.medium.size();
+    rest = host.substr(best);
+  }
+  if (startsDir(host, machine.root) && host.size() > machine.root.size() + 1) {
+    char letter = host[machine.root.size() + 1];
+    size_t end = machine.root.size() + 2;
+    if (letter >= 'A' && letter <= 'Y' && (host.size() == end || host[end] == '/') && end > best) {
+      drive = letter;
+      rest = host.substr(end);
+    }
+  }
+  if (!drive) return false;
+  out->drive = drive;
+  out->parts.clear();
+  size_t i = 0;
+  while (i < rest.size()) {
+    size_t j = rest.find('/', i);
+    if (j == std::string::npos) j = rest.size();
+    if (j > i) out->parts.push_back(rest.substr(i, j - i));
+    i = j + 1;
+  }
+  return true;
+}
+
+bool currentDir(WinPath* out) {
+  std::string cwd = hostCwd();
+  if (cwd.empty() || !hostToWin(cwd, out)) {
+    errno = ENOENT;
+    return false;
+  }
+  return true;
+}
+
+int resolve(const char* path, WinPath* out) {
+  if (!path || !*path) {
+    errno = ENOENT;
+    return -1;
+  }
+  std::string p(path);
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  size_t i = 0;
+  WinPath w;
+  if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
+    char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])));
+    i = 2;
+    WinPath cwd;
+    if (p.size() > 2 && p[2] == '\\') {
+      w.drive = drive;
+    } else if (currentDir(&cwd) && cwd.drive == drive) {
+      w = cwd;  // "C:FOO": relative to the current directory when it is on that drive
+    } else {
+      w.drive = drive;
+    }
+  } else if (p[0] == '\\') {
+    if (p.size() > 1 && p[1] == '\\') {  // network names are not part of this machine
+      errno = EACCES;
+      return -1;
+    }
+    if (!currentDir(&w)) return -1;
+    w.parts.clear();
+  } else if (!currentDir(&w)) {
+    return -1;
+  }
+  while (i <= p.size()) {
+    size_t j = p.find('\\', i);
+    if (j == std::string::npos) j = p.size();
+    std::string part = p.substr(i, j - i);
+    if (part == "..") {
+      if (w.parts.empty()) {
+        errno = EACCES;
+        return -1;
+      }
+      w.parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      w.parts.push_back(part);
+    }
+    i = j + 1;
+  }
+  *out = std::move(w);
+  return 0;
+}
+
+bool ensure() {
+  if (machine.ready) return true;
+  std::string root = chooseRoot();
+  std::string medium = hostCwd();
+  if (root.empty() || medium.empty()) {
+    errno = ENOENT;
+    return false;
+  }
+  machine.root = root;
+  machine.medium = medium;
+  // Drive C and the Windows directory with its Programs menu, as a fresh Windows 95 has them.
+  std::string host = root + "/C";
+  mkdir(host.c_str(), 0777);
+  for (const char* part : {"WINDOWS", "Start Menu", "Programs"}) {
+    std::string found = matchComponent(host, part);
+    host += "/" + (found.empty() ? std::string(part) : found);
+    mkdir(host.c_str(), 0777);
+  }
+  machine.ready = true;
+  return true;
+}
+
+}  // namespace
+
+void os_host_reset(void) {
+  machine = Machine{};
+  os_host_registry_reset();
+  os_fault_write_after(-1);
+}
+
+std::string os_host_root(void) { return ensure() ? machine.root : std::string(); }
+
+std::string os_host_medium(void) { return ensure() ? machine.medium : std::string(); }
+
+int os_host_full_path(const char* path, std::string* out) {
+  if (!ensure()) return -1;
+  WinPath w;
+  if (resolve(path, &w) != 0) return -1;
+  std::string s(1, w.drive);
+  s += ":\\";
+  for (size_t i = 0; i < w.parts.size(); ++i) {
+    if (i) s += '\\';
+    s += w.parts[i];
+  }
+  *out = std::move(s);
+  return 0;
+}
+
+int os_host_map(const char* path, std::string* host) {
+  if (!ensure()) return -1;
+  WinPath w;
+  if (resolve(path, &w) != 0) return -1;
+  std::string base = driveBase(w.drive);
+  if (base.empty()) return -1;
+  *host = mapParts(base, w.parts);
+  return 0;
+}
+
+int os_getcwd(char* buf, size_t size) {
+  if (!buf || size == 0) return -1;
+  if (!ensure()) return -1;
+  WinPath w;
+  if (!currentDir(&w)) return -1;
+  std::string s(1, w.drive);
+  s += ":\\";
+  for (size_t i = 0; i < w.parts.size(); ++i) {
+    if (i) s += '\\';
+    s += w.parts[i];
+  }
+  if (s.size() >= size) {
+    errno = ERANGE;
+    return -1;
+  }
+  std::memcpy(buf, s.c_str(), s.size() + 1);
+  return 0;
+}
+
+int os_chdir(const char* path) {
+  std::string host;
+  if (os_host_map(path, &host) != 0) return -1;
+  return chdir(host.c_str()) == 0 ? 0 : -1;
+}
+
+int os_windows_dir(char* buf, size_t size) {
+  static const char dir[] = "C:\\WINDOWS";
+  if (!buf || size < sizeof dir || !ensure()) return -1;
+  std::memcpy(buf, dir, sizeof dir);
+  return 0;
+}

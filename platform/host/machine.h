@@ -1,0 +1,32 @@
+// The emulated Windows machine behind the host OS services (host build only).
+//
+// The machine lives in one directory, ROOT (environment variable VRK_ROOT; by default
+// $XDG_DATA_HOME/setup/machine or $HOME/.local/share/setup/machine), created on first use:
+//   ROOT/C, ROOT/D, ...   drive X: is the folder ROOT/X; C always exists (with C:\WINDOWS)
+//   ROOT/registry.reg     the registry, a REGEDIT4 file (see platform/host/regfile.h)
+//   ROOT/machine.ini      the machine's settings; section [FreeSpace], key = drive letter,
+//                         value = free bytes that drive reports
+// The process's current directory at first use is the medium, shown as drive Z: (no free space).
+#pragma once
+
+#include <string>
+
+// Drive letter reserved for the medium.
+constexpr char OS_HOST_MEDIUM_DRIVE = 'Z';
+
+// Forgets all machine state (root, medium, registry in memory, write fault); the next call reads
+// VRK_ROOT again and takes the current directory as the medium.
+void os_host_reset(void);
+// The machine's root directory on the host, created on first use; empty when none can be chosen.
+std::string os_host_root(void);
+// The host directory that is the medium (drive Z:); empty when the machine cannot start.
+std::string os_host_medium(void);
+// Maps a Windows path onto the host path it names (existing components matched without regard to
+// case); 0, or -1 with errno (ENOENT: no such drive or no current directory; EACCES: climbs out).
+int os_host_map(const char* path, std::string* host);
+// The absolute Windows form of a path ("C:\GAMES\FOO": drive upper-case, '\' separators, '.' and
+// '..' resolved, relative paths joined to the current directory); 0 / -1 with errno.
+int os_host_full_path(const char* path, std::string* out);
+
+// Internal: drops the registry held in memory (called by os_host_reset).
+void os_host_registry_reset(void);
