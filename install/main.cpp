@@ -10,8 +10,9 @@
 #include "assoc/assoc.h"
 #include "db/db.h"
 #include "install/config.h"
-#include "install/insttype.h"
+#include "install/instutil.h"
 #include "install/memdbg.h"
+#include "install/panels.h"
 #include "install/settings.h"
 #include "platform/os.h"
 #include "vrk/debug.h"
@@ -22,7 +23,7 @@ int installType = 0;
 int runExternals = 0;
 // The panel functions (install, installing, finish) are entered here as they land; until then a
 // null entry counts as a panel that returned 0.
-panel_fn panels[NUM_PANELS] = {nullptr, nullptr, nullptr};
+panel_fn panels[NUM_PANELS] = {nullptr, panelInstalling, nullptr};
 const char* errInitDbStr = "Error initializing database.\n";
 main_spawn_fn mainSpawn = os_spawn;
 
@@ -184,9 +185,10 @@ void doInstall(void) {
 
 void cleanup(void) {
   debug_printf("Cleaning up... ");
-  // Window system and toolkit: CoUninitialize(), freeDriveSizes(), FMExit(), widgetsClose(),
-  // mouseClose(), windowClose() go here, in this order. windowClose also closes the archive;
-  // until it exists the archive is closed here (closing it twice is harmless).
+  // Window system and toolkit: CoUninitialize() goes here, then freeDriveSizes(), then FMExit(),
+  // widgetsClose(), mouseClose(), windowClose(), in this order. windowClose also closes the
+  // archive; until it exists the archive is closed here (closing it twice is harmless).
+  freeDriveSizes();
   db_exit();
   debug_printf("done.\n");
   if (runExternals) {
@@ -214,7 +216,11 @@ int vrk_main(int argc, char** argv) {
   int font = 0;
   cfgGetValue(&settings, "Startup", "Font", &font);
   debug_printf("Selecting font %d...\n", font);
-  // Install types: if initInstTypes() returns 0, cleanup() and return 0; then initDriveSizes().
+  if (!initInstTypes()) {
+    cleanup();
+    return 0;
+  }
+  initDriveSizes();
   // Toolkit: FMInit() and text_add_manager(aliasMgr) when a font loaded; initWidgets().
   doInstall();
   cleanup();

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "install/insttype.h"
+#include "install/instutil.h"
 #include "install/memdbg.h"
 #include "install/settings.h"
 #include "platform/os.h"

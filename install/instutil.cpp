@@ -1,0 +1,304 @@
+// Installer utilities: install types, drives and free space, directory making, the directory
+// stack and shared path helpers.
+#include "install/instutil.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "db/db.h"
+#include "install/config.h"
+#include "install/main.h"
+#include "install/memdbg.h"
+#include "install/settings.h"
+#include "install/uninst.h"
+#include "install/wsseam.h"
+#include "platform/os.h"
+#include "vrk/debug.h"
+
+InstType instTypes[MAX_INST_TYPES];
+int numInstTypes = 0;
+char drives[MAX_DRIVES][3];
+uint32_t spaceFree[MAX_DRIVES];
+int numDrives[MAX_INST_TYPES];
+char* driveList[MAX_INST_TYPES][MAX_DRIVES];
+char driveListLetter[MAX_INST_TYPES][MAX_DRIVES];
+
+namespace {
+
+constexpr const char* TAG = "instutil";
+
+struct DirNode {
+  char path[INST_PATH_SIZE];
+  DirNode* next;
+};
+DirNode* top = nullptr;
+
+// Reads the type's file list and returns the size given by its last "s=" line; false when the
+// list cannot be opened. Over-long lines are skipped whole.
+bool readListSize(const char* listName, uint32_t* size) {
+  db_file* f = db_fopen(listName, "rt");
+  if (!f) return false;
+  char line[INST_LINE_SIZE];
+  bool skipping = false;  // inside the rest of a line longer than the buffer
+  while (!db_feof(f)) {
+    if (!db_fgets(line, sizeof line, f)) break;
+    size_t len = std::strlen(line);
+    bool whole = len > 0 && line[len - 1] == '\n';
+    bool wasSkipping = skipping;
+    skipping = !whole && !db_feof(f);
+    if (wasSkipping) continue;
+    if (skipping) {
+      debug_printf("File list %s: line too long, skipped\n", listName);
+      continue;
+    }
+    if (whole) line[len - 1] = '\0';
+    if (line[0] == 's' && line[1] == '=') {
+      // Sizes are unsigned 32-bit: a negative or larger number is held to the nearest end.
+      long long value = std::strtoll(line + 2, nullptr, 10);
+      *size = value < 0 ? 0u : value > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(value);
+    }
+  }
+  db_fclose(f);
+  return true;
+}
+
+}  // namespace
+
+const char* textOr(const char* key, const char* fallback) {
+  char* value = nullptr;
+  if (cfgGetString(&settings, "Strings", key, &value) && value && value[0]) return getString(key);
+  return fallback;
+}
+
+int joinPath(char* dest, size_t size, const char* left, const char* right) {
+  if (!dest || size == 0) return 0;
+  dest[0] = '\0';
+  if (!left || !right) return 0;
+  size_t l = std::strlen(left);
+  bool sep = l > 0 && left[l - 1] != '\\' && left[l - 1] != '/';
+  int n = std::snprintf(dest, size, sep ? "%s\\%s" : "%s%s", left, right);
+  if (n < 0 || static_cast<size_t>(n) >= size) {
+    dest[0] = '\0';
+    return 0;
+  }
+  return 1;
+}
+
+int isSafeRelativePath(const char* rel) {
+  if (!rel) return 0;
+  if (rel[0] == '\\' || rel[0] == '/') return 0;
+  if (std::strchr(rel, ':')) return 0;  // drive letters, drive-relative paths, streams
+  int depth = 0;
+  std::string_view rest(rel);
+  while (true) {
+    size_t cut = rest.find_first_of("\\/");
+    std::string_view part = rest.substr(0, cut);
+    if (part == "..") {
+      if (--depth < 0) return 0;
+    } else if (!part.empty() && part != ".") {
+      // Windows drops trailing dots and blanks from a name, so "..." or ".. " could act as "..".
+      if (part.find_first_not_of(". ") == std::string_view::npos) return 0;
+      ++depth;
+    }
+    if (cut == std::string_view::npos) break;
+    rest.remove_prefix(cut + 1);
+  }
+  return 1;
+}
+
+int driveCanHold(uint32_t freeBytes, uint32_t size) {
+  return static_cast<double>(freeBytes) >= static_cast<double>(size) * DRIVE_MARGIN ? 1 : 0;
+}
+
+int initInstTypes(void) {
+  debug_printf("Determining file sizes and names...\n");
+  std::memset(instTypes, 0, sizeof instTypes);
+  int count = 0;
+  char** list = cfgGetCommaList(&settings, "Install", "InstallTypes", &count);
+  if (!list || count <= 0 || count >= MAX_INST_TYPES) {
+    if (list) cfgFreeCommaList(list, count);
+    numInstTypes = 0;
+    sprintfBox("%s", "No installation information found in script file!");
+    return 0;
+  }
+  numInstTypes = count;
+  for (int i = 0; i < count; ++i) {
+    InstType& t = instTypes[i];
+    if (std::snprintf(t.name, sizeof t.name, "%s", list[i]) >= static_cast<int>(sizeof t.name))
+      debug_printf("Install type name '%s' cut to %d characters\n", list[i], static_cast<int>(sizeof t.name) - 1);
+    char* listValue = nullptr;
+    if (!cfgGetString(&settings, t.name, "List", &listValue) || !listValue) continue;
+    char listName[INST_PATH_SIZE] = {};
+    expandMacro(listName, sizeof listName, listValue);
+    uint32_t size = 0;
+    if (!listName[0] || !readListSize(listName, &size)) {
+      sprintfBox("Could not find %s in database file.", listName[0] ? listName : listValue);
+      continue;
+    }
+    t.size = size;
+    debug_printf("Total size of '%s' is %d\n", t.name, static_cast<int>(t.size));
+    char* fullName = nullptr;
+    if (cfgGetString(&settings, t.name, "FullName", &fullName) && fullName) {
+      double megabytes = static_cast<double>(t.size) * DRIVE_MARGIN * static_cast<double>(1e-6f);
+      int n = std::snprintf(t.fullName, sizeof t.fullName, fullName, megabytes);
+      if (n >= static_cast<int>(sizeof t.fullName))
+        debug_printf("Full name of '%s' cut to %d characters\n", t.name, static_cast<int>(sizeof t.fullName) - 1);
+    } else {
+      // No "FullName": the type list shows the type's own name.
+      static_assert(sizeof t.name <= sizeof t.fullName);
+      std::memcpy(t.fullName, t.name, sizeof t.name);
+    }
+  }
+  cfgFreeCommaList(list, count);
+  return 1;
+}
+
+int getDiskFreeSpace(int driveNumber, uint32_t* freeBytes) {
+  if (!freeBytes) return 0;
+  *freeBytes = 0;
+  uint32_t bytes = 0;
+  if (os_disk_free(driveNumber, &bytes) != 0) return 0;
+  *freeBytes = bytes;
+  return 1;
+}
+
+int getDriveInfo(char driveNames[MAX_DRIVES][3], uint32_t freeBytes[MAX_DRIVES]) {
+  int found = 0;
+  for (int number = 3; number <= 26; ++number) {  // C to Z; A and B are never offered
+    uint32_t bytes = 0;
+    if (!getDiskFreeSpace(number, &bytes) || bytes == 0) continue;
+    std::snprintf(driveNames[found], 3, "%c:", 'A' + number - 1);
+    freeBytes[found] = bytes;
+    ++found;
+  }
+  return found;
+}
+
+int initDriveSizes(void) {
+  for (int t = 0; t < MAX_INST_TYPES; ++t) {
+    for (int d = 0; d < MAX_DRIVES; ++d) {
+      if (driveList[t][d]) MYFREE(driveList[t][d], TAG);
+      driveList[t][d] = nullptr;
+    }
+  }
+  std::memset(driveListLetter, 0, sizeof driveListLetter);
+  std::memset(numDrives, 0, sizeof numDrives);
+  std::memset(drives, 0, sizeof drives);
+  std::memset(spaceFree, 0, sizeof spaceFree);
+  getDriveInfo(drives, spaceFree);
+  for (int d = 0; d < MAX_DRIVES && drives[d][0]; ++d)
+    debug_printf("Drive %c has %lu space free\n", drives[d][0], static_cast<unsigned long>(spaceFree[d]));
+  const char* entryFormat = getString("DriveListEntry");
+  for (int t = 0; t < numInstTypes && t < MAX_INST_TYPES; ++t) {
+    for (int d = 0; d < MAX_DRIVES && drives[d][0]; ++d) {
+      if (!driveCanHold(spaceFree[d], instTypes[t].size)) continue;
+      char text[100];
+      int n = std::snprintf(text, sizeof text, entryFormat, drives[d][0], static_cast<unsigned>(spaceFree[d] / 1000000u));
+      if (n >= static_cast<int>(sizeof text)) debug_printf("Drive list entry cut to %d characters\n", 99);
+      int slot = numDrives[t];
+      driveListLetter[t][slot] = drives[d][0];
+      driveList[t][slot] = MYSTRDUP(text, TAG);
+      ++numDrives[t];
+    }
+  }
+  return 1;
+}
+
+char** getDriveSizesList(int type, int* count) {
+  if (type < 0 || type >= MAX_INST_TYPES) {
+    if (count) *count = 0;
+    return nullptr;
+  }
+  if (count) *count = numDrives[type];
+  return driveList[type][0] ? driveList[type] : nullptr;
+}
+
+char getDriveLetter(int type, int index) {
+  if (type < 0 || type >= MAX_INST_TYPES || index < 0 || index >= MAX_DRIVES) return '\0';
+  return driveListLetter[type][index];
+}
+
+int freeDriveSizes(void) {
+  for (int t = 0; t < numInstTypes && t < MAX_INST_TYPES; ++t) {
+    for (int d = 0; d < MAX_DRIVES; ++d) {
+      if (driveList[t][d]) MYFREE(driveList[t][d], TAG);
+      driveList[t][d] = nullptr;
+      driveListLetter[t][d] = '\0';
+    }
+    numDrives[t] = 0;
+  }
+  return 1;
+}
+
+int existsDir(const char* path) { return path && os_access(path) == 0 ? 1 : 0; }
+
+// Each call makes its missing parent at most once: if mkdir still reports a missing parent after
+// the parent was made, the directory cannot be made and the call gives up.
+int createDir(const char* path) {
+  if (!path) return 0;
+  char dir[INST_PATH_SIZE];
+  if (std::snprintf(dir, sizeof dir, "%s", path) >= static_cast<int>(sizeof dir)) {
+    debug_printf("CreateDir: path too long: %.60s...\n", path);
+    return 0;
+  }
+  size_t len = std::strlen(dir);
+  if (len > 0 && dir[len - 1] == '\\') dir[--len] = '\0';
+  if (len == 2 && dir[1] == ':') {  // a drive root counts as existing when the drive is there
+    char root[4] = {dir[0], ':', '\\', '\0'};
+    return existsDir(dir) || existsDir(root);
+  }
+  bool parentMade = false;
+  while (true) {
+    if (os_mkdir(dir) == 0) {
+      debug_printf("MadeDir %s\n", dir);
+      uninstLogEntry("MadeDir %s", dir);
+      return 1;
+    }
+    int err = errno;
+    if (err == EACCES || err == EEXIST) {
+      if (existsDir(dir)) return 1;
+      debug_printf("CreateDir errno: %d!\n", err);
+      return 0;
+    }
+    if (parentMade) {
+      debug_printf("CreateDir: '%s' still refused (errno %d) after its parent was made\n", dir, err);
+      return 0;
+    }
+    char* slash = std::strrchr(dir, '\\');
+    if (!slash || slash == dir) return 0;
+    char parent[INST_PATH_SIZE];
+    std::memcpy(parent, dir, static_cast<size_t>(slash - dir));
+    parent[slash - dir] = '\0';
+    if (createDir(parent) != 1) {
+      debug_printf("Couldn't make directory '%s'!\n", parent);
+      return 0;
+    }
+    parentMade = true;
+  }
+}
+
+int pushDir(const char* path) {
+  if (!path || std::strlen(path) >= INST_PATH_SIZE) return 0;
+  auto* node = static_cast<DirNode*>(MYMALLOC(sizeof(DirNode), TAG));
+  std::snprintf(node->path, sizeof node->path, "%s", path);
+  node->next = top;
+  top = node;
+  return 1;
+}
+
+int processDirStack(void) {
+  int failures = 0;
+  while (top) {
+    DirNode* node = top;
+    top = node->next;
+    if (os_rmdir(node->path) != 0) {
+      debug_printf("Could not remove directory %s\n", node->path);
+      ++failures;
+    }
+    MYFREE(node, TAG);
+  }
+  return failures;
+}

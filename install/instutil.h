@@ -1,0 +1,67 @@
+// Installer utilities: the install types with their sizes, the drives that can hold each type
+// (free space at least 1.13 times the type's size), directory making with uninstall-log entries,
+// the directory stack used when a cancelled install is removed, and the path helpers the install
+// engine shares. Results: 1 success, 0 failure, unless said otherwise.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr int MAX_INST_TYPES = 16;   // table size; at most MAX_INST_TYPES - 1 types are accepted
+constexpr int MAX_DRIVES = 26;
+constexpr int INST_PATH_SIZE = 260;  // every path buffer: 259 characters and the end
+constexpr int INST_LINE_SIZE = 260;  // one file-list line
+constexpr double DRIVE_MARGIN = 1.13;
+
+struct InstType {
+  char name[64];      // item of the "InstallTypes" list; also the name of the type's section
+  char fullName[80];  // text shown in the type list
+  uint32_t size;      // total bytes the type copies
+};
+
+extern InstType instTypes[MAX_INST_TYPES];
+extern int numInstTypes;
+extern char drives[MAX_DRIVES][3];
+extern uint32_t spaceFree[MAX_DRIVES];
+extern int numDrives[MAX_INST_TYPES];
+extern char* driveList[MAX_INST_TYPES][MAX_DRIVES];
+extern char driveListLetter[MAX_INST_TYPES][MAX_DRIVES];
+
+// Fills instTypes from "InstallTypes" and each type's file list; 0 when there is no usable list
+// (none, or 16 or more types; a message box says so).
+int initInstTypes(void);
+// Measures the drives and builds each type's list of drives that can hold it; 1.
+int initDriveSizes(void);
+// Fills drives/freeBytes (26 slots each) with drives C to Z that report free space; the count.
+int getDriveInfo(char driveNames[MAX_DRIVES][3], uint32_t freeBytes[MAX_DRIVES]);
+// Free bytes of drive `driveNumber` (1 = A, 3 = C), capped at 0xFFFFFFFF; 1, or 0 (output 0).
+int getDiskFreeSpace(int driveNumber, uint32_t* freeBytes);
+// 1 when `freeBytes` can hold a type of `size` bytes (free >= size * 1.13, in floating point).
+int driveCanHold(uint32_t freeBytes, uint32_t size);
+// Type `type`'s drive texts and their count, or null (count 0) when none can hold it.
+char** getDriveSizesList(int type, int* count);
+// Letter of entry `index` of type `type`'s drive list ('\0' outside the tables).
+char getDriveLetter(int type, int index);
+// Frees every drive-list text; 1.
+int freeDriveSizes(void);
+
+// Makes `path` and any missing parents, logging each directory made ("MadeDir"), outermost first;
+// 1 when the directory exists afterwards.
+int createDir(const char* path);
+// 1 when `path` exists.
+int existsDir(const char* path);
+
+// Pushes a copy of `path` onto the directory stack; 1 (0 when it does not fit a path buffer).
+int pushDir(const char* path);
+// Removes every stacked directory, newest first, and empties the stack; the number not removed.
+int processDirStack(void);
+
+// Joins `left` and `right` with one backslash (none added when left ends with one) into dest;
+// 0 (dest empty) when the result does not fit `size`.
+int joinPath(char* dest, size_t size, const char* left, const char* right);
+// 1 when `rel` is a relative path that stays below its base: no drive letter or ':', no leading
+// '\' or '/', and no ".." that climbs above the start.
+int isSafeRelativePath(const char* rel);
+// Text `key` of section "Strings" (as getString) when the script or the defaults have it, else
+// `fallback`.
+const char* textOr(const char* key, const char* fallback);

@@ -1,0 +1,32 @@
+// Uninstall log: "uninst.log" records every directory, file, registry key and shortcut the install
+// makes. It is written in the root of drive C while the install runs and moved into the
+// destination when closed; a cancelled install is undone from it at once (deinstall).
+#pragma once
+
+#include <cstddef>
+
+constexpr int UNINST_ENTRY_SIZE = 512;  // one formatted entry, with its end
+
+// Writes today's date ("MM/DD/YY") and time ("HH:MM:SS") into the two 9-byte buffers.
+typedef void (*uninst_clock_fn)(char date[9], char time[9]);
+
+extern char tempPath[260];   // the log while the install runs: "C:\uninst.log"
+extern char finalPath[260];  // where uninstClose moves it: the destination joined with "uninst.log"
+
+// Replaces the clock used for the "Installed:" line (null: the system clock).
+void uninstSetClock(uninst_clock_fn fn);
+// Computes both paths, creates the log at tempPath and writes its header; 1, or 0.
+int uninstCreate(const char* title, const char* destPath);
+// Formats one entry (printf style) and appends it with a line feed when the log is open; the
+// formatted length, or -1 when the entry does not fit 511 characters (reported to the debug
+// channel, nothing written).
+int uninstLogEntry(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Writes the end marker, closes the log and moves it to finalPath ("ErrMovingUninst" on failure); 1.
+int uninstClose(void);
+// Copies `source` to `target` and deletes the source; 1, or 0 with the source kept and no partial
+// target left (also for a null name).
+int moveFile(const char* source, const char* target);
+// Removes every file ("Copied") and directory ("MadeDir") that the destination's log records,
+// directories innermost first, then the log; the number of entries left in place ("ErrDeinstall"
+// when not 0).
+int deinstall(void);
