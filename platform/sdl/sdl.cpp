@@ -1,0 +1,315 @@
+// The sdl driver: a window showing the 8-bit screen through its palette (or the 16-bit screen),
+// scaled by an integer factor (VRK_SCALE, 2 by default; VRK_FULLSCREEN=1 for full screen).
+// Keys arrive as SDL scancodes and leave as DirectInput key codes; the mouse is the host cursor's
+// motion over the window in screen pixels; window focus drives the active flag; closing the window
+// ends the program like the system's destroy message.
+#include <SDL.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+#include "platform/driver.h"
+
+namespace {
+
+constexpr int kMaxSide = 4096;
+constexpr size_t kMaxKeys = 256;
+
+struct State {
+  bool video_up = false;
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* texture = nullptr;
+  int width = 0, height = 0, bpp = 0, scale = 2;
+  std::vector<uint8_t> fb;          // the screen as the program writes it
+  std::vector<uint32_t> argb;       // the same, converted for the texture
+  std::array<uint8_t, 768> pal{};   // 8-bit components
+  std::array<uint32_t, 256> pal32{};
+  std::deque<plat_key_event> keys;
+  bool kb_acquired = false, mouse_acquired = false;
+  int mouse_x = 0, mouse_y = 0;     // last host cursor position in screen pixels
+  bool mouse_known = false;
+  int mdx = 0, mdy = 0;
+  char title[256] = {};
+  bool cursor_shown = true;
+};
+
+State st;
+
+int env_scale() {
+  const char* s = std::getenv("VRK_SCALE");
+  int v = s ? std::atoi(s) : 2;
+  return v >= 1 && v <= 8 ? v : 2;
+}
+
+void grey_ramp() {
+  for (int i = 0; i < 256; ++i) st.pal[i * 3] = st.pal[i * 3 + 1] = st.pal[i * 3 + 2] = uint8_t(i);
+}
+
+void rebuild_pal32() {
+  for (int i = 0; i < 256; ++i)
+    st.pal32[i] = 0xFF000000u | (uint32_t(st.pal[i * 3]) << 16) | (uint32_t(st.pal[i * 3 + 1]) << 8) | st.pal[i * 3 + 2];
+}
+
+// Converts a rectangle of the framebuffer into the texture's pixels and shows the whole window.
+void present(int ulx, int uly, int lrx, int lry) {
+  if (!st.texture) return;
+  if (ulx < 0) ulx = 0;
+  if (uly < 0) uly = 0;
+  if (lrx >= st.width) lrx = st.width - 1;
+  if (lry >= st.height) lry = st.height - 1;
+  if (ulx > lrx || uly > lry) return;
+  for (int y = uly; y <= lry; ++y) {
+    uint32_t* out = &st.argb[size_t(y) * st.width];
+    if (st.bpp == 8) {
+      const uint8_t* in = &st.fb[size_t(y) * st.width];
+      for (int x = ulx; x <= lrx; ++x) out[x] = st.pal32[in[x]];
+    } else {
+      const uint8_t* in = &st.fb[size_t(y) * st.width * 2];
+      for (int x = ulx; x <= lrx; ++x) {
+        uint16_t p16;
+        std::memcpy(&p16, in + x * 2, 2);
+        unsigned p = p16;
+        unsigned r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+        out[x] = 0xFF000000u | ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+      }
+    }
+  }
+  SDL_Rect r{ulx, uly, lrx - ulx + 1, lry - uly + 1};
+  SDL_UpdateTexture(st.texture, &r, &st.argb[size_t(uly) * st.width + ulx], st.width * 4);
+  SDL_RenderClear(st.renderer);
+  SDL_RenderCopy(st.renderer, st.texture, nullptr, nullptr);
+  SDL_RenderPresent(st.renderer);
+}
+
+void present_all() { present(0, 0, st.width - 1, st.height - 1); }
+
+void close_window() {
+  if (st.texture) SDL_DestroyTexture(st.texture);
+  if (st.renderer) SDL_DestroyRenderer(st.renderer);
+  if (st.window) SDL_DestroyWindow(st.window);
+  st.texture = nullptr;
+  st.renderer = nullptr;
+  st.window = nullptr;
+}
+
+int sd_set_mode(int width, int height, int bpp) {
+  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return -1;
+  if (bpp != 8 && bpp != 16) return -1;
+  if (!st.video_up) return -1;
+  st.scale = env_scale();
+  const char* fs = std::getenv("VRK_FULLSCREEN");
+  Uint32 flags = (fs && std::strcmp(fs, "1") == 0) ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
+  if (!st.window) {
+    st.window = SDL_CreateWindow(st.title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                 width * st.scale, height * st.scale, flags);
+    if (!st.window) return -1;
+    st.renderer = SDL_CreateRenderer(st.window, -1, 0);
+    if (!st.renderer) st.renderer = SDL_CreateRenderer(st.window, -1, SDL_RENDERER_SOFTWARE);
+    if (!st.renderer) {
+      close_window();
+      return -1;
+    }
+  } else {
+    SDL_SetWindowSize(st.window, width * st.scale, height * st.scale);
+  }
+  SDL_Texture* tex = SDL_CreateTexture(st.renderer, SDL_PIXELFORMAT_ARGB8888,
+                                       SDL_TEXTUREACCESS_STREAMING, width, height);
+  if (!tex) return -1;
+  if (st.texture) SDL_DestroyTexture(st.texture);
+  st.texture = tex;
+  st.width = width;
+  st.height = height;
+  st.bpp = bpp;
+  st.fb.assign(size_t(width) * height * (bpp / 8), 0);
+  st.argb.assign(size_t(width) * height, 0xFF000000u);
+  grey_ramp();
+  rebuild_pal32();
+  SDL_ShowCursor(st.cursor_shown ? SDL_ENABLE : SDL_DISABLE);
+  present_all();
+  return 0;
+}
+
+void sd_reset_mode() {
+  close_window();
+  st.width = st.height = st.bpp = 0;
+  st.fb.clear();
+  st.argb.clear();
+}
+
+int sd_lock(plat_surface* out) {
+  if (st.fb.empty()) return -1;
+  *out = {st.fb.data(), st.width * (st.bpp / 8), st.width, st.height, st.bpp};
+  return 0;
+}
+
+void sd_unlock(int ulx, int uly, int lrx, int lry) { present(ulx, uly, lrx, lry); }
+
+int sd_set_palette(const uint8_t* rgb6, int first, int count) {
+  if (first < 0 || count < 0 || first + count > 256) return -1;
+  for (int i = 0; i < count * 3; ++i) st.pal[first * 3 + i] = uint8_t((rgb6[i] & 63) << 2);
+  rebuild_pal32();
+  // The screen follows its palette at once, as a palettized display does.
+  if (st.bpp == 8) present_all();
+  return 0;
+}
+
+int sd_get_palette(uint8_t* rgb6, int first, int count) {
+  if (first < 0 || count < 0 || first + count > 256) return -1;
+  for (int i = 0; i < count * 3; ++i) rgb6[i] = uint8_t(st.pal[first * 3 + i] >> 2);
+  return 0;
+}
+
+int sd_pixel_format(plat_pixel_format* out) {
+  if (st.bpp != 16) return -1;
+  *out = {0xF800, 0x07E0, 0x001F};
+  return 0;
+}
+
+void sd_set_title(const char* title) {
+  SDL_strlcpy(st.title, title ? title : "", sizeof st.title);
+  if (st.window) SDL_SetWindowTitle(st.window, st.title);
+}
+
+void sd_show_cursor(int show) {
+  st.cursor_shown = show != 0;
+  if (st.video_up) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+int sd_message_box(const char* text, const char* caption) {
+  if (!st.video_up) return 0;
+  return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption ? caption : "", text, st.window) == 0;
+}
+
+void queue_key(const SDL_KeyboardEvent& k) {
+  if (k.repeat || !st.kb_acquired) return;  // held keys repeat in the shared keyboard code
+  int code = plat_sdl_scancode_to_dik(int(k.keysym.scancode));
+  if (code == 0 || st.keys.size() >= kMaxKeys) return;
+  st.keys.push_back({uint8_t(code), uint8_t(k.type == SDL_KEYDOWN ? 1 : 0)});
+}
+
+// Host cursor position in window pixels -> motion in screen pixels.
+void track_mouse(int wx, int wy) {
+  int x = wx / st.scale, y = wy / st.scale;
+  if (st.window && (SDL_GetWindowFlags(st.window) & SDL_WINDOW_FULLSCREEN_DESKTOP)) {
+    int ww = 1, wh = 1;
+    SDL_GetWindowSize(st.window, &ww, &wh);
+    x = wx * st.width / (ww > 0 ? ww : 1);
+    y = wy * st.height / (wh > 0 ? wh : 1);
+  }
+  if (st.mouse_known && st.mouse_acquired) {
+    st.mdx += x - st.mouse_x;
+    st.mdy += y - st.mouse_y;
+  }
+  st.mouse_x = x;
+  st.mouse_y = y;
+  st.mouse_known = true;
+}
+
+void sd_pump() {
+  if (!st.video_up) return;
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    switch (e.type) {
+      case SDL_QUIT:
+        plat_notify_close();
+        break;
+      case SDL_KEYDOWN:
+      case SDL_KEYUP:
+        queue_key(e.key);
+        break;
+      case SDL_MOUSEMOTION:
+        track_mouse(e.motion.x, e.motion.y);
+        break;
+      case SDL_WINDOWEVENT:
+        switch (e.window.event) {
+          case SDL_WINDOWEVENT_FOCUS_GAINED: plat_notify_activate(1); break;
+          case SDL_WINDOWEVENT_FOCUS_LOST: plat_notify_activate(0); break;
+          case SDL_WINDOWEVENT_EXPOSED: present_all(); break;
+          case SDL_WINDOWEVENT_CLOSE: plat_notify_close(); break;
+          default: break;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+int sd_read_keys(plat_key_event* out, int max) {
+  if (!st.kb_acquired) return 0;
+  int n = 0;
+  while (n < max && !st.keys.empty()) {
+    out[n++] = st.keys.front();
+    st.keys.pop_front();
+  }
+  return n;
+}
+
+void sd_flush_keys() { st.keys.clear(); }
+
+int sd_acquire_keyboard(int on) {
+  st.kb_acquired = on != 0;
+  if (!on) st.keys.clear();
+  return 1;
+}
+
+int sd_acquire_mouse(int on) {
+  st.mouse_acquired = on != 0;
+  st.mdx = st.mdy = 0;
+  return 1;
+}
+
+int sd_read_mouse(plat_mouse_state* out) {
+  if (!st.mouse_acquired || !st.video_up) return 0;
+  Uint32 b = SDL_GetMouseState(nullptr, nullptr);
+  *out = {st.mdx, st.mdy, uint8_t((b & SDL_BUTTON_LMASK) ? 1 : 0), uint8_t((b & SDL_BUTTON_RMASK) ? 1 : 0)};
+  st.mdx = st.mdy = 0;
+  return 1;
+}
+
+int sd_lock_keys() {
+  SDL_Keymod m = SDL_GetModState();
+  return ((m & KMOD_NUM) ? 1 : 0) | ((m & KMOD_CAPS) ? 2 : 0) | ((m & KMOD_SCROLL) ? 4 : 0);
+}
+
+uint32_t sd_time_ms() { return SDL_GetTicks(); }
+int sd_hook_timer(int) { return 0; }
+
+void sd_destroy() {
+  sd_reset_mode();
+  st.keys.clear();
+  st.kb_acquired = st.mouse_acquired = st.mouse_known = false;
+  if (st.video_up) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  st.video_up = false;
+}
+
+}  // namespace
+
+int plat_sdl_available(void) {
+  if (st.video_up) return 1;
+  const char* d = std::getenv("DISPLAY");
+  const char* w = std::getenv("WAYLAND_DISPLAY");
+  const char* forced = std::getenv("SDL_VIDEODRIVER");  // e.g. dummy or offscreen for tests
+  if (!(d && *d) && !(w && *w) && !(forced && *forced)) return 0;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  return 1;
+}
+
+int plat_sdl_create(plat_driver* out) {
+  if (!st.video_up) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return -1;
+    st.video_up = true;
+  }
+  grey_ramp();
+  rebuild_pal32();
+  *out = plat_driver{"sdl", sd_set_mode, sd_reset_mode, sd_lock, sd_unlock, sd_set_palette,
+                     sd_get_palette, sd_pixel_format, sd_set_title, sd_show_cursor, sd_message_box,
+                     sd_pump, sd_read_keys, sd_flush_keys, sd_acquire_keyboard, sd_acquire_mouse,
+                     sd_read_mouse, sd_lock_keys, sd_time_ms, sd_hook_timer, sd_destroy};
+  return 0;
+}
