@@ -8,10 +8,22 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
 #include "platform/host/machine.h"
+
+// Writes a file (parents made) with exactly these bytes.
+inline void put(const std::filesystem::path& file, const std::string& text) {
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << text;
+}
+// The whole content of a file ("" when it cannot be read).
+inline std::string slurp(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 class MachineTest : public ::testing::Test {
  protected:
@@ -44,15 +56,6 @@ class MachineTest : public ::testing::Test {
     os_host_reset();
     std::error_code ec;
     std::filesystem::remove_all(tmp, ec);
-  }
-  // Writes a text file (parents made) below the host directory `base`.
-  static void put(const std::filesystem::path& file, const std::string& text) {
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << text;
-  }
-  static std::string slurp(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 };
 
