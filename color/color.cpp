@@ -34,7 +34,7 @@ constexpr const char* kNotFound = "color: color table not found\n";
 constexpr const char* kDamaged = "color: color table damaged\n";
 constexpr const char* kNoMemory = "color: out of memory\n";
 constexpr const char* kOverflow = "color: colorpalettestack overflow\n";
-constexpr const char* kUnderflow = "color: colorpalettestack underflow\n";
+constexpr const char* kUnderflow = "color: colorpalettestack underflow";
 
 // --- default file hooks: plain files through stdio, a few at a time ---
 constexpr int kMaxFiles = 8;
