@@ -1,0 +1,134 @@
+// Font manager: loading and checking ".aaf" fonts.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive_util.h"
+#include "db/build.h"
+#include "db/db.h"
+#include "install/fontmgr.h"
+
+using archive_util::Bytes;
+
+namespace {
+
+void be16(Bytes& b, int v) {
+  b.push_back(uint8_t(uint16_t(v) >> 8));
+  b.push_back(uint8_t(v));
+}
+void be32(Bytes& b, uint32_t v) {
+  for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s));
+}
+
+// Ascent 6, spacing 1, space width 3, leading 2; 'A' 4 x 5 with levels 0..15, the space 3 x 0,
+// every other glyph 2 x 1.
+Bytes make_aaf() {
+  Bytes h, data;
+  be32(h, FM_MAGIC);
+  be16(h, 6);
+  be16(h, 1);
+  be16(h, 3);
+  be16(h, 2);
+  for (int c = 0; c < 256; ++c) {
+    int w = c == 'A' ? 4 : c == ' ' ? 3 : 2, ht = c == 'A' ? 5 : c == ' ' ? 0 : 1;
+    be16(h, w);
+    be16(h, ht);
+    be32(h, uint32_t(data.size()));
+    for (int i = 0; i < w * ht; ++i) data.push_back(uint8_t(i % 16));
+  }
+  h.insert(h.end(), data.begin(), data.end());
+  return h;
+}
+
+Bytes patched16(const Bytes& b, size_t at, int v) {
+  Bytes o = b;
+  o[at] = uint8_t(uint16_t(v) >> 8);
+  o[at + 1] = uint8_t(v);
+  return o;
+}
+Bytes patched32(const Bytes& b, size_t at, uint32_t v) {
+  Bytes o = b;
+  for (int i = 0; i < 4; ++i) o[at + size_t(i)] = uint8_t(v >> (24 - 8 * i));
+  return o;
+}
+
+size_t entry(int c) { return FM_HEADER_SIZE + size_t(c) * 8; }
+
+}  // namespace
+
+TEST(FontManagerLoad, ReadsHeaderGlyphsAndBitmap) {
+  const Bytes f = make_aaf();
+  ASSERT_EQ(FMLoadFontMem(3, f.data(), f.size()), 0);
+  const FMFont& font = gFontCache[3];
+  EXPECT_EQ(font.ascent, 6);
+  EXPECT_EQ(font.spacing, 1);
+  EXPECT_EQ(font.spaceWidth, 3);
+  EXPECT_EQ(font.leading, 2);
+  EXPECT_EQ(font.maxWidth, 4);
+  EXPECT_EQ(font.glyphs['A'].width, 4);
+  EXPECT_EQ(font.glyphs['A'].height, 5);
+  ASSERT_NE(font.bitmap, nullptr);
+  EXPECT_EQ(font.bitmapSize, f.size() - FM_BITMAP_START);
+  EXPECT_EQ(font.bitmap[font.glyphs['A'].offset + 7], 7);
+  FMFreeFont(3);
+  EXPECT_EQ(gFontCache[3].bitmap, nullptr);
+  FMFreeFont(3);  // twice is harmless
+}
+
+TEST(FontManagerLoad, ThroughTheArchive) {
+  archive_util::TempDir dir("fontmgr");
+  std::string err;
+  ASSERT_TRUE(db_build(dir.file("f.dat"), {{"FONT2.AAF", make_aaf(), db_pack_method::lzss}}, err)) << err;
+  int h = db_init(dir.file("f.dat").c_str(), nullptr, nullptr);
+  ASSERT_NE(h, -1);
+  db_select(h);
+  EXPECT_EQ(FMLoadFont(2), 0);
+  EXPECT_EQ(gFontCache[2].ascent, 6);
+  EXPECT_EQ(FMLoadFont(1), -1);
+  EXPECT_EQ(gFontCache[1].bitmap, nullptr);
+  EXPECT_EQ(FMLoadFont(16), -1);
+  FMFreeFont(2);
+  db_exit();
+}
+
+TEST(FontManagerLoad, DamagedFilesAreRefused) {
+  const Bytes good = make_aaf();
+  std::vector<Bytes> bad = {
+      patched32(good, 0, 0x41414647),                      // magic
+      patched16(good, 4, 0),                               // no ascent row
+      patched16(good, 6, -1),                              // negative spacing
+      patched16(good, 8, -3),                              // negative space width
+      patched16(good, 10, -1),                             // negative leading
+      patched16(good, entry('A'), -1),                     // negative width
+      patched16(good, entry('A') + 2, 7),                  // taller than the ascent
+      patched16(good, entry('A'), 400),                    // rows past the bitmap block
+      patched32(good, entry('A') + 4, 0xFFFFFFF0),         // offset far beyond
+      patched32(good, entry(255) + 4, uint32_t(good.size() - FM_BITMAP_START - 1)),
+      patched16(patched16(good, 8, 5000), entry(' ') + 2, 1),  // the space drawn wider than its bytes
+  };
+  Bytes level = good;
+  level[FM_BITMAP_START + 3] = 16;  // a level outside the blend table
+  bad.push_back(level);
+  for (size_t i = 0; i < bad.size(); ++i) {
+    EXPECT_EQ(FMLoadFontMem(0, bad[i].data(), bad[i].size()), -1) << i;
+    EXPECT_EQ(gFontCache[0].bitmap, nullptr) << i;
+  }
+  for (size_t n : {size_t(0), size_t(3), size_t(11), FM_BITMAP_START - 1, good.size() - 1})
+    EXPECT_EQ(FMLoadFontMem(0, good.data(), n), -1) << n;
+  EXPECT_EQ(FMLoadFontMem(0, nullptr, 0), -1);
+  EXPECT_EQ(FMLoadFontMem(-1, good.data(), good.size()), -1);
+}
+
+TEST(FontManagerLoad, SwapReversesByteOrder) {
+  uint8_t two[2] = {0x12, 0x34};
+  Swap2(two);
+  EXPECT_EQ(two[0], 0x34);
+  EXPECT_EQ(two[1], 0x12);
+  uint8_t four[4] = {1, 2, 3, 4};
+  Swap4(four);
+  EXPECT_EQ(four[0], 4);
+  EXPECT_EQ(four[3], 1);
+  EXPECT_EQ(four[1], 3);
+}
