@@ -5,8 +5,9 @@
 //   setupkit font TTF --size N --aaf -o fontN.aaf
 //
 // Character codes 0-255 are taken as Latin-1 (the same numbers in Unicode). Every glyph's cell is
-// its advance less the one pixel of spacing the formats add after each glyph, widened where the
-// ink reaches further; ink left of the pen is moved into the cell. Control codes get an empty
+// its advance less the spacing the formats add after each glyph (one pixel, none for a fixed-width
+// font, whose cells then keep the font's pitch), widened where the ink reaches further; ink left
+// of the pen is moved into the cell. Control codes get an empty
 // glyph of width 0, other codes the font does not map an empty glyph as wide as a space.
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -26,7 +27,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFail = 1;
 constexpr int kExitUsage = 2;
-constexpr int kSpacing = 1;
 constexpr int kMinSize = 4;
 constexpr int kMaxSize = 256;
 
@@ -53,7 +53,8 @@ bool is_control(int c) { return c < 32 || (c >= 127 && c < 160); }
 struct Renderer {
   FT_Library lib = nullptr;
   FT_Face face = nullptr;
-  int asc = 0, desc = 0, line_gap = 0;
+  int asc = 0, desc = 0;
+  int spacing = 1;
   ~Renderer() {
     if (face) FT_Done_Face(face);
     if (lib) FT_Done_FreeType(lib);
@@ -77,7 +78,7 @@ bool render(Renderer& r, int c, bool mono, Cell& out, int space_width) {
   const int advance = int((g->advance.x + 32) >> 6);
   const int shift = g->bitmap_left < 0 ? -g->bitmap_left : 0;
   const int left = g->bitmap_left + shift;
-  out.width = std::max({advance - kSpacing + shift, left + int(bm.width), 0});
+  out.width = std::max({advance - r.spacing + shift, left + int(bm.width), 0});
   out.mapped = true;
   out.cover.assign(size_t(out.width) * size_t(line), 0);
   for (unsigned row = 0; row < bm.rows; ++row) {
@@ -110,11 +111,11 @@ void put_be32(std::vector<uint8_t>& b, uint32_t v) {
 }
 
 // ".fon": glyph count, height, spacing, 8 bytes unused, (width, offset) per glyph, 1-bit rows.
-std::vector<uint8_t> make_fon(const std::vector<Cell>& cells, int line) {
+std::vector<uint8_t> make_fon(const std::vector<Cell>& cells, int line, int spacing) {
   std::vector<uint8_t> head, data;
   put_le32(head, uint32_t(cells.size()));
   put_le32(head, uint32_t(line));
-  put_le32(head, kSpacing);
+  put_le32(head, uint32_t(spacing));
   put_le32(head, 0);
   put_le32(head, 0);
   for (const Cell& c : cells) {
@@ -134,11 +135,11 @@ std::vector<uint8_t> make_fon(const std::vector<Cell>& cells, int line) {
 
 // ".aaf": glyphs stand on the bottom of the line (ascent field = the line's pixel height); each
 // glyph keeps the rows from its first inked row down to the line's bottom, coverage as levels 0-7.
-std::vector<uint8_t> make_aaf(const std::vector<Cell>& cells, int line, int leading, int space_width) {
+std::vector<uint8_t> make_aaf(const std::vector<Cell>& cells, int line, int leading, int spacing, int space_width) {
   std::vector<uint8_t> out, data;
   put_be32(out, 0x41414646u);
   put_be16(out, line);
-  put_be16(out, kSpacing);
+  put_be16(out, spacing);
   put_be16(out, space_width);
   put_be16(out, leading);
   for (const Cell& c : cells) {
@@ -207,6 +208,7 @@ int kit_font(const std::vector<std::string>& args) {
   if (FT_New_Face(r.lib, ttf.c_str(), 0, &r.face) != 0) return fail(ttf, "not a font FreeType can read");
   if (!FT_IS_SCALABLE(r.face)) return fail(ttf, "not a scalable (TrueType or OpenType) font");
   if (FT_Set_Pixel_Sizes(r.face, 0, FT_UInt(size)) != 0) return fail(ttf, "cannot be set to that size");
+  r.spacing = FT_IS_FIXED_WIDTH(r.face) ? 0 : 1;
   const FT_Size_Metrics& m = r.face->size->metrics;
   r.asc = int((m.ascender + 63) >> 6);
   r.desc = int((-m.descender + 63) >> 6);
@@ -216,7 +218,7 @@ int kit_font(const std::vector<std::string>& args) {
   // The space's advance decides the width of unmapped codes and the .aaf space width.
   int space_width = std::max(1, int(size) / 4);
   if (FT_UInt si = FT_Get_Char_Index(r.face, ' '); si && FT_Load_Glyph(r.face, si, FT_LOAD_DEFAULT) == 0)
-    space_width = std::max(0, int((r.face->glyph->advance.x + 32) >> 6) - kSpacing);
+    space_width = std::max(0, int((r.face->glyph->advance.x + 32) >> 6) - r.spacing);
 
   std::vector<Cell> cells(256);
   int mapped = 0;
@@ -227,7 +229,7 @@ int kit_font(const std::vector<std::string>& args) {
   }
   if (mapped == 0) return fail(ttf, "maps none of the characters 0 to 255");
 
-  std::vector<uint8_t> bytes = aaf ? make_aaf(cells, line, leading, space_width) : make_fon(cells, line);
+  std::vector<uint8_t> bytes = aaf ? make_aaf(cells, line, leading, r.spacing, space_width) : make_fon(cells, line, r.spacing);
   std::FILE* f = std::fopen(out.c_str(), "wb");
   if (!f) return fail(out, std::string("cannot create: ") + std::strerror(errno));
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
