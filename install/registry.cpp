@@ -25,9 +25,10 @@ const char* rootName(os_reg_root root) {
   return root == OS_HKEY_CURRENT_USER ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
 }
 
-// Formats a key path into a REG_PATH_SIZE buffer; false (reported) when it does not fit.
-bool keyPath(char (&out)[REG_PATH_SIZE], const char* format, const char* a, const char* b = "", const char* c = "") {
-  int n = std::snprintf(out, sizeof out, format, a, b, c);
+// Joins key path pieces with backslashes into a REG_PATH_SIZE buffer; false (reported, out
+// empty) when it does not fit.
+bool keyPath(char (&out)[REG_PATH_SIZE], const char* a, const char* b) {
+  int n = std::snprintf(out, sizeof out, "%s\\%s", a, b);
   if (n < 0 || n >= REG_PATH_SIZE) {
     debug_printf("Registry key path too long: %.60s...\n", out);
     out[0] = '\0';
@@ -93,10 +94,14 @@ int regAddAppKeys(const char* company, const char* title, const char* version, c
                   const char* executable) {
   if (!company || !title || !version || !destPath || !executable) return 0;
   char path[REG_PATH_SIZE];
-  if (!keyPath(path, "SOFTWARE\\%s\\%s\\%s", company, title, version)) return 0;
+  int n = std::snprintf(path, sizeof path, "SOFTWARE\\%s\\%s\\%s", company, title, version);
+  if (n < 0 || n >= REG_PATH_SIZE) {
+    debug_printf("Registry key path too long: %.60s...\n", path);
+    return 0;
+  }
   if (!regCreateKey(OS_HKEY_LOCAL_MACHINE, path, nullptr)) return 0;
 
-  if (!keyPath(path, "%s\\%s%s%s", APP_PATHS, executable)) return 0;
+  if (!keyPath(path, APP_PATHS, executable)) return 0;
   char program[INST_PATH_SIZE];
   if (!joinPath(program, sizeof program, destPath, executable)) {
     debug_printf("App Paths: program path too long\n");
@@ -113,7 +118,7 @@ int regAddUninstallKey(const char* title, const char* destPath) {
   if (!title || !destPath) return 0;
   char path[REG_PATH_SIZE];
   os_hkey key = nullptr;
-  if (!keyPath(path, "%s\\%s%s%s", UNINSTALL, title) || !regCreateKey(OS_HKEY_LOCAL_MACHINE, path, &key)) {
+  if (!keyPath(path, UNINSTALL, title) || !regCreateKey(OS_HKEY_LOCAL_MACHINE, path, &key)) {
     sprintfBox(getString("ErrCreateRegKey"), path[0] ? path : title);
     return 0;
   }

@@ -1,0 +1,208 @@
+// File transfer: directories and files of the list, what the log records, cancel at every block
+// (the machine is left exactly as before), Escape then no, a full drive, refused list entries.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine_util.h"
+
+using namespace engine_util;
+
+namespace {
+
+class Transfer : public EngineTest {
+ protected:
+  // Entries of the moved log that name something below the destination's drive tree.
+  std::vector<std::string> fileEntries(const std::string& to) {
+    std::vector<std::string> out;
+    for (const auto& e : logEntries(to))
+      if (e.rfind("Copied ", 0) == 0 || e.rfind("MadeDir " + to + "\\", 0) == 0)
+        out.push_back(e);
+    return out;
+  }
+  bool hasBox(const std::string& text) {
+    auto b = boxes();
+    return std::find(b.begin(), b.end(), text) != b.end();
+  }
+};
+
+TEST_F(Transfer, OnlyDirectoryLinesMakeEachNewLevelOnceOutermostFirst) {
+  makeMedium(defaultIni(), {{"typical.lst", "s=0\nd=A\\B\\C\nd=A\\B\\\nd=E\n"}}, {});
+  EXPECT_EQ(install(), 3);
+  EXPECT_EQ(fileEntries(dest), (std::vector<std::string>{
+                                   "MadeDir " + dest + "\\A",
+                                   "MadeDir " + dest + "\\A\\B",
+                                   "MadeDir " + dest + "\\A\\B\\C",
+                                   "MadeDir " + dest + "\\E",
+                               }));
+  EXPECT_TRUE(fs::is_directory(host(dest + "\\A\\B\\C")));
+  // The bar was shown and ended full although the type has no size.
+  ASSERT_FALSE(wsseamProgress().empty());
+  EXPECT_FLOAT_EQ(wsseamProgress().back().to, 1.0f);
+  EXPECT_EQ(wsseamBarActive(), 0);
+  EXPECT_EQ(wsseamMouseHidden(), 0);
+}
+
+#ifndef _WIN32
+TEST_F(Transfer, TheDestinationAndItsMissingParentsAreLoggedAnExistingDirectoryIsNot) {
+  makeMedium(defaultIni(), {{"typical.lst", "d=OLD\nd=NEW\n"}}, {});
+  ASSERT_EQ(os_mkdir("C:\\GAMES"), 0);
+  ASSERT_EQ(createDir("C:\\GAMES\\TEST\\OLD"), 1);  // made before the log is open: not logged
+  EXPECT_EQ(install(), 3);
+  EXPECT_EQ(fileEntries(dest), (std::vector<std::string>{"MadeDir C:\\GAMES\\TEST\\NEW"}));
+}
+
+TEST_F(Transfer, FreshMachineLogsTheDestinationParentsFirst) {
+  makeMedium(defaultIni(), {{"typical.lst", "d=X\n"}}, {});
+  EXPECT_EQ(install(), 3);
+  auto entries = logEntries(dest);
+  ASSERT_GE(entries.size(), 3u);
+  EXPECT_EQ(entries[0], "MadeDir C:\\GAMES");
+  EXPECT_EQ(entries[1], "MadeDir C:\\GAMES\\TEST");
+  EXPECT_EQ(entries[2], "MadeDir C:\\GAMES\\TEST\\X");
+}
+#endif
+
+TEST_F(Transfer, FilesAreCopiedAndLoggedEvenEmptyOrMissingButNotUnwritable) {
+  std::string game = content(20000, 1);
+  makeMedium(defaultIni(), {{"typical.lst", "s=20000\nd=DATA\nf=empty.txt\nf=game.exe\nf=DATA\\missing.bin\nf=NODIR\\x.txt\n"}},
+             {{"empty.txt", ""}, {"game.exe", game}, {"NODIR\\x.txt", "x"}});
+  ASSERT_EQ(createDir(dest.c_str()), 1);
+  {
+    std::ofstream(host(dest) + "/game.exe", std::ios::binary) << "an older, longer version of the game program......";
+  }
+  wsseamReset();
+  EXPECT_EQ(install(), 3);
+  EXPECT_EQ(slurp(host(dest + "\\game.exe")), game);  // overwritten, not appended
+  EXPECT_TRUE(fs::exists(host(dest + "\\empty.txt")));
+  EXPECT_EQ(fs::file_size(host(dest + "\\empty.txt")), 0u);
+  EXPECT_EQ(fileEntries(dest), (std::vector<std::string>{
+                                   "MadeDir " + dest + "\\DATA",
+                                   "Copied " + dest + "\\empty.txt",
+                                   "Copied " + dest + "\\game.exe",
+                                   "Copied " + dest + "\\DATA\\missing.bin",
+                               }));
+  EXPECT_TRUE(hasBox("Cannot read DATA\\missing.bin"));
+  EXPECT_TRUE(hasBox("Cannot write " + dest + "\\NODIR\\x.txt"));
+  EXPECT_FALSE(fs::exists(host(dest + "\\NODIR")));
+  // One input poll per block: 20000 bytes are three blocks of 8192 bytes or fewer.
+  EXPECT_EQ(wsseamPollCount(), 3);
+  ASSERT_EQ(wsseamProgress().size(), 4u);  // set to 0, then once per block
+  EXPECT_FLOAT_EQ(wsseamProgress()[1].to, 8192.0f / 20000.0f);
+  EXPECT_FLOAT_EQ(wsseamProgress()[2].from, 8192.0f / 20000.0f);
+  EXPECT_FLOAT_EQ(wsseamProgress()[3].to, 1.0f);
+}
+
+TEST_F(Transfer, EntriesOutsideTheDestinationOrTooLongAreRefusedAndSkipped) {
+  std::string longName(300, 'n');
+  makeMedium(defaultIni(),
+             {{"typical.lst", "f=..\\escape.txt\nf=C:\\evil.txt\nf=\\evil.txt\nd=A\\..\\..\\up\nf=" + longName +
+                                  "\nf=ok.txt\nd=A\\..\\B\n"}},
+             {{"ok.txt", "ok"}});
+  EXPECT_EQ(install(), 3);
+  EXPECT_EQ(fileEntries(dest), (std::vector<std::string>{
+                                   "Copied " + dest + "\\ok.txt",
+                                   "MadeDir " + dest + "\\A\\..\\B",
+                               }));
+  auto b = boxes();
+  int refused = 0;
+  for (const auto& t : b)
+    if (t.find("outside the destination") != std::string::npos) ++refused;
+  EXPECT_EQ(refused, 4);
+  EXPECT_TRUE(std::any_of(b.begin(), b.end(), [](const std::string& t) { return t.find("too long") != std::string::npos; }));
+  EXPECT_FALSE(fs::exists(host(dest) + "/../escape.txt"));
+  EXPECT_TRUE(fs::is_directory(host(dest + "\\B")));
+}
+
+TEST_F(Transfer, ADirectoryBelowAFileGivesUpInsteadOfRetryingForever) {
+  makeMedium(defaultIni(), {{"typical.lst", "f=blocker\nd=blocker\\sub\nf=after.txt\n"}},
+             {{"blocker", "a file"}, {"after.txt", "after"}});
+  EXPECT_EQ(install(), 3);
+  EXPECT_TRUE(hasBox("Cannot make directory " + dest + "\\blocker\\sub"));
+  EXPECT_EQ(slurp(host(dest + "\\after.txt")), "after");
+}
+
+TEST_F(Transfer, NoListOrNoBarStillFinishesThePanel) {
+  makeMedium(defaultIni("[Installing]\nProgressEmpty=\n[Typical]\nList=\n"), {}, {});
+  EXPECT_EQ(install(), 3);
+  EXPECT_TRUE(hasBox("No file list"));
+  auto msgs = messages(WsMessageKind::msg);
+  ASSERT_EQ(msgs.size(), 1u);
+  EXPECT_EQ(msgs[0], "No progress bar");
+}
+
+// Several files spanning several blocks: cancelling at any block leaves the machine as it was.
+TEST_F(Transfer, CancelAtEveryBlockLeavesTheMachineAsBefore) {
+  makeMedium(defaultIni(), {{"typical.lst", "s=66385\nd=DATA\nd=DATA\\SUB\nf=a.bin\nf=DATA\\b.bin\nf=DATA\\SUB\\c.bin\nf=d.bin\n"}},
+             {{"a.bin", content(20000, 1)},
+              {"DATA\\b.bin", content(8192, 2)},
+              {"DATA\\SUB\\c.bin", content(1, 3)},
+              {"d.bin", content(38192, 4)}});
+  const int blocks = 3 + 1 + 1 + 5;
+  auto before = snapshot();
+  for (int k = 1; k <= blocks; ++k) {
+    wsseamReset();
+    wsseamInputAtPoll(k, 27);
+    wsseamQueueAnswer(1);
+    EXPECT_EQ(install(), 1) << "cancel at poll " << k;
+    EXPECT_EQ(wsseamPollCount(), k);
+    EXPECT_EQ(messages(WsMessageKind::question), std::vector<std::string>{"Cancel the installation?"});
+    EXPECT_TRUE(boxes().empty()) << boxes().front();
+    EXPECT_EQ(snapshot(), before) << "cancel at poll " << k;
+  }
+  // Without Escape the copy takes exactly one poll per block.
+  wsseamReset();
+  EXPECT_EQ(install(), 3);
+  EXPECT_EQ(wsseamPollCount(), blocks);
+}
+
+TEST_F(Transfer, EscapeThenNoEndsLikeNoEscape) {
+  makeMedium(defaultIni(), {{"typical.lst", "s=40000\nd=DATA\nf=a.bin\nf=DATA\\b.bin\n"}},
+             {{"a.bin", content(20000, 1)}, {"DATA\\b.bin", content(20000, 2)}});
+  EXPECT_EQ(install(), 3);
+  auto plain = snapshot();
+  auto plainLog = logEntries(dest);
+#ifndef _WIN32
+  // A second, fresh machine for the run with Escape.
+  root = tmp / "root2";
+  setenv("VRK_ROOT", root.c_str(), 1);
+  os_host_reset();
+  seedMachine();
+#else
+  std::error_code ec;
+  fs::remove_all(root, ec);
+  fs::create_directories(root);
+#endif
+  wsseamReset();
+  wsseamInputAtPoll(2, 27);
+  wsseamQueueAnswer(0);
+  wsseamInputAtPoll(2, 'x');  // other codes are consumed and ignored
+  EXPECT_EQ(install(), 3);
+  EXPECT_EQ(wsseamPollCount(), 6);
+  EXPECT_EQ(logEntries(dest), plainLog);
+  EXPECT_EQ(snapshot(), plain);
+  EXPECT_EQ(wsseamMouseHidden(), 0);
+}
+
+TEST_F(Transfer, AFullDriveLeavesNoPartialFileAndNoEntry) {
+  makeMedium(defaultIni(), {{"typical.lst", "s=50000\nf=small.bin\nf=big.bin\n"}},
+             {{"small.bin", content(100, 1)}, {"big.bin", content(50000, 2)}});
+  std::snprintf(destPath, sizeof destPath, "%s", dest.c_str());
+  uninstCreate("Test Game", destPath);
+  createDir(destPath);
+  os_fault_write_after(100 + 10000);  // the drive fills up inside the second block of big.bin
+  EXPECT_EQ(panelInstalling(), 3);
+  os_fault_write_after(-1);
+  EXPECT_TRUE(hasBox("Write error " + std::to_string(ENOSPC) + " on " + dest + "\\big.bin"));
+  EXPECT_FALSE(fs::exists(host(dest + "\\big.bin")));
+  EXPECT_EQ(slurp(host(dest + "\\small.bin")), content(100, 1));
+  // The log could not be moved onto the full drive either: it stays whole where it was written.
+  EXPECT_TRUE(hasBox("Cannot move the log to " + dest + "\\uninst.log"));
+  EXPECT_FALSE(fs::exists(host(dest + "\\uninst.log")));
+  std::string log = slurpText(host("C:\\uninst.log"));
+  EXPECT_NE(log.find("Copied " + dest + "\\small.bin\n"), std::string::npos);
+  EXPECT_EQ(log.find("big.bin"), std::string::npos);
+  EXPECT_NE(log.find("-- Log End--\n"), std::string::npos);
+}
+
+}  // namespace
