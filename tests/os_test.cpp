@@ -13,6 +13,9 @@
 #include <random>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #ifndef _WIN32
 #include "machine_util.h"
 #endif
@@ -163,5 +166,85 @@ TEST_F(OsTest, DriveCHasFreeSpaceAndTheWindowsDirectoryExists) {
   EXPECT_EQ(os_access(win), 0) << win;
   EXPECT_EQ(win[1], ':');
 }
+
+// A key name no other test or program uses.
+std::string uniqueKey() {
+  std::random_device rd;
+  return "Software\\SetupOsTest" + std::to_string(rd()) + std::to_string(rd());
+}
+
+#ifdef _WIN32
+void deleteKey(os_reg_root root, const std::string& path) {
+  RegDeleteTreeA(root == OS_HKEY_CURRENT_USER ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, path.c_str());
+}
+#else
+void deleteKey(os_reg_root, const std::string&) {}  // the machine goes with the test
+#endif
+
+TEST_F(OsTest, RegistryKeysAndStringValues) {
+  for (os_reg_root root : {OS_HKEY_LOCAL_MACHINE, OS_HKEY_CURRENT_USER}) {
+    std::string base = uniqueKey();
+    std::string leaf = base + "\\Maker\\Title\\1.0";
+    os_hkey key = nullptr;
+    int created = -1;
+    EXPECT_EQ(os_reg_open(root, base.c_str(), &key), -1);
+    ASSERT_EQ(os_reg_create(root, leaf.c_str(), &key, &created), 0);  // parents made on the way
+    EXPECT_EQ(created, 1);
+    ASSERT_EQ(os_reg_set_string(key, nullptr, "C:\\GAMES\\FOO\\FOO.EXE"), 0);
+    ASSERT_EQ(os_reg_set_string(key, "Path", "C:\\GAMES\\FOO"), 0);
+    ASSERT_EQ(os_reg_set_string(key, "Quote", "say \"hi\" \\ bye"), 0);
+    ASSERT_EQ(os_reg_set_string(key, "Empty", ""), 0);
+    os_reg_close(key);
+
+    ASSERT_EQ(os_reg_create(root, leaf.c_str(), &key, &created), 0);
+    EXPECT_EQ(created, 0);
+    os_reg_close(key);
+    ASSERT_EQ(os_reg_open(root, (base + "\\Maker").c_str(), &key), 0);
+    os_reg_close(key);
+
+    ASSERT_EQ(os_reg_open(root, leaf.c_str(), &key), 0);
+    char buf[64];
+    ASSERT_EQ(os_reg_get_string(key, "", buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "C:\\GAMES\\FOO\\FOO.EXE");
+    ASSERT_EQ(os_reg_get_string(key, "path", buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "C:\\GAMES\\FOO");
+    ASSERT_EQ(os_reg_get_string(key, "Quote", buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "say \"hi\" \\ bye");
+    ASSERT_EQ(os_reg_get_string(key, "Empty", buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "");
+    char tiny[6];
+    EXPECT_EQ(os_reg_get_string(key, "Path", tiny, sizeof tiny), -1);  // does not fit
+    EXPECT_EQ(os_reg_get_string(key, "Missing", buf, sizeof buf), -1);
+    os_reg_close(key);
+    os_reg_close(nullptr);
+    deleteKey(root, base);
+  }
+}
+
+TEST_F(OsTest, ProgramsFolderIsInTheShellFolders) {
+  os_hkey key = nullptr;
+  ASSERT_EQ(os_reg_open(OS_HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                        &key),
+            0);
+  char buf[260];
+  ASSERT_EQ(os_reg_get_string(key, "Programs", buf, sizeof buf), 0);
+  EXPECT_EQ(buf[1], ':') << buf;
+  os_reg_close(key);
+}
+
+#ifdef _WIN32
+// Writes the value that tests/wine_registry_check.sh then looks for in the Wine prefix's files.
+// Skipped unless that script asks for it.
+TEST(OsRegistryPrefix, WritesTheKnownValue) {
+  if (!std::getenv("SETUP_REGISTRY_CHECK")) GTEST_SKIP() << "only for wine_registry_check.sh";
+  for (os_reg_root root : {OS_HKEY_LOCAL_MACHINE, OS_HKEY_CURRENT_USER}) {
+    os_hkey key = nullptr;
+    int created = 0;
+    ASSERT_EQ(os_reg_create(root, "Software\\SetupOsTestPrefix\\Check", &key, &created), 0);
+    ASSERT_EQ(os_reg_set_string(key, "Known", "written through the prefix"), 0);
+    os_reg_close(key);
+  }
+}
+#endif
 
 }  // namespace
