@@ -16,6 +16,7 @@
 #include "install/settings.h"
 #include "platform/os.h"
 #include "vrk/debug.h"
+#include "vrk/winmain.h"
 
 char sourcePath[MAIN_PATH_SIZE];
 char destPath[MAIN_PATH_SIZE];
@@ -36,9 +37,6 @@ char* dbStrdup(const char* str) { return mystrdup(str, "main", 174); }
 void dbFree(void* ptr) { myfree(ptr, "main", 175); }
 
 namespace {
-
-// Stand-in for the window system's system error box until it exists: the text goes to stderr.
-void systemError(const char* text) { std::fprintf(stderr, "%s", text); }
 
 const InstType* selectedType() {
   static const InstType none{};
@@ -163,7 +161,7 @@ void initDatabase(void) {
   assoc_register_mem(assocMalloc, assocRealloc, assocFree);
   db_register_mem(dbMalloc, dbStrdup, dbFree);
   if (db_init("install.dat", nullptr, nullptr) == -1) {
-    systemError(errInitDbStr);
+    VRKSystemError(errInitDbStr);
     std::exit(1);
   }
 }
