@@ -1,0 +1,137 @@
+// Copy throughput of transferFiles (progress updates through the window-system stand-in) against
+// `cp -r` of the same tree, in the same run, on one file system. The tree (default 256 MB: many
+// small files and a few large ones) is made once under the temporary directory; set
+// TRANSFER_BENCH_MB for a smaller one. Counter "ratio" = cp time / transferFiles time (1.0 means
+// as fast as cp; the target is at least 0.85).
+#include <benchmark/benchmark.h>
+
+#ifndef _WIN32
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "db/build.h"
+#include "db/db.h"
+#include "install/instutil.h"
+#include "install/main.h"
+#include "install/panels.h"
+#include "install/settings.h"
+#include "install/uninst.h"
+#include "install/wsseam.h"
+#include "platform/host/machine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Tree {
+  fs::path base, medium, root;
+  uint64_t bytes = 0;
+  bool ready = false;
+};
+
+Tree& tree() {
+  static Tree t;
+  if (t.ready) return t;
+  uint64_t mb = 256;
+  if (const char* env = std::getenv("TRANSFER_BENCH_MB")) mb = std::max<uint64_t>(1, std::strtoull(env, nullptr, 10));
+  t.base = fs::temp_directory_path() / ("transfer_bench_" + std::to_string(mb));
+  t.medium = t.base / "medium";
+  t.root = t.base / "root";
+  const uint64_t target = mb << 20;
+  // Half the bytes in small files (1 to 64 KB, 32 to a directory), half in a few large ones.
+  std::string list = "s=" + std::to_string(target) + "\n";
+  std::vector<std::pair<std::string, uint64_t>> files;
+  uint64_t small = 0;
+  unsigned x = 12345;
+  int index = 0;
+  while (small < target / 2) {
+    x = x * 1103515245u + 12345u;
+    uint64_t size = 1024 + (x >> 8) % (63 * 1024);
+    if (index % 32 == 0) list += "d=PRODUCT\\D" + std::to_string(index / 32) + "\n";
+    files.push_back({"PRODUCT\\D" + std::to_string(index / 32) + "\\F" + std::to_string(index) + ".DAT", size});
+    small += size;
+    ++index;
+  }
+  uint64_t large = target - std::min(target, small);
+  for (int i = 0; i < 4 && large; ++i) files.push_back({"PRODUCT\\BIG" + std::to_string(i) + ".PAK", large / 4});
+  list.insert(0, "d=PRODUCT\n");
+  bool exists = fs::exists(t.base / "done");
+  std::vector<char> block(1 << 16);
+  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>((i * 2654435761u) >> 13);
+  for (const auto& [name, size] : files) {
+    list += "f=" + name + "\n";
+    t.bytes += size;
+    if (exists) continue;
+    std::string rel = name;
+    for (char& c : rel)
+      if (c == '\\') c = '/';
+    fs::path p = t.medium / rel;
+    fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary);
+    for (uint64_t left = size; left;) {
+      uint64_t n = std::min<uint64_t>(left, block.size());
+      out.write(block.data(), static_cast<std::streamsize>(n));
+      left -= n;
+    }
+  }
+  std::string ini =
+      "[Install]\nInstallTypes=Full\n[Full]\nList=full.lst\n[Installing]\nProgressEmpty=e.pcx\nProgressFull=f.pcx\n"
+      "[Strings]\nErrWriteFile=Write error %d on %s\n";
+  std::vector<db_build_member> members = {{"install.ini", std::vector<uint8_t>(ini.begin(), ini.end())},
+                                          {"full.lst", std::vector<uint8_t>(list.begin(), list.end())}};
+  std::string error;
+  if (!db_build((t.medium / "install.dat").string(), members, error)) std::fprintf(stderr, "%s\n", error.c_str());
+  std::ofstream(t.base / "done") << "tree made\n";
+  fs::create_directories(t.root);
+  fs::current_path(t.medium);
+  setenv("VRK_ROOT", t.root.c_str(), 1);
+  os_host_reset();
+  db_init("install.dat", nullptr, nullptr);
+  initSettings();
+  initInstTypes();
+  t.ready = true;
+  return t;
+}
+
+void BM_TransferVsCp(benchmark::State& state) {
+  Tree& t = tree();
+  double transferSeconds = 0, cpSeconds = 0;
+  std::string cpDest = (t.root / "C" / "CPCOPY").string();
+  std::string command = "cp -r '" + (t.medium / "PRODUCT").string() + "' '" + cpDest + "'";
+  for (auto _ : state) {
+    std::error_code ec;
+    fs::remove_all(t.root / "C" / "GAME", ec);
+    fs::remove_all(cpDest, ec);
+    std::snprintf(destPath, sizeof destPath, "C:\\GAME");
+    createDir(destPath);
+    wsseamReset();
+    auto a = std::chrono::steady_clock::now();
+    transferFiles();
+    auto b = std::chrono::steady_clock::now();
+    if (std::system(command.c_str()) != 0) state.SkipWithError("cp failed");
+    auto c = std::chrono::steady_clock::now();
+    transferSeconds += std::chrono::duration<double>(b - a).count();
+    cpSeconds += std::chrono::duration<double>(c - b).count();
+    state.SetIterationTime(std::chrono::duration<double>(b - a).count());
+    if (!wsseamMessages().empty()) state.SkipWithError(wsseamMessages().front().text.c_str());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(t.bytes) * state.iterations());
+  state.counters["transfer_MBps"] = t.bytes / 1e6 * state.iterations() / transferSeconds;
+  state.counters["cp_MBps"] = t.bytes / 1e6 * state.iterations() / cpSeconds;
+  state.counters["ratio"] = cpSeconds / transferSeconds;
+  std::error_code ec;
+  fs::remove_all(t.root / "C" / "GAME", ec);
+  fs::remove_all(cpDest, ec);
+}
+BENCHMARK(BM_TransferVsCp)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+#endif
+
+BENCHMARK_MAIN();
