@@ -142,12 +142,24 @@ int runExternal(const char* key, int wait) {
   debug_printf("pBuf = %s, argsLine = '%s'\n", pBuf, argsLine);
   const char* argv[3] = {pBuf, argsLine, nullptr};
 
-  // A program in a subdirectory starts with that directory as its current one.
+  // A program in a subdirectory starts with that directory as its current one. A relative path is
+  // taken from the current directory; an absolute one ("C:\\GAME\\x.exe", "\\GAME\\x.exe") names
+  // its directory itself.
   char saved[MAIN_PATH_SIZE];
   bool changed = false;
   if (const char* slash = std::strrchr(pBuf, '\\')) {
     if (os_getcwd(saved, sizeof saved) == 0) {
-      std::string dir = std::string(saved) + "\\" + std::string(pBuf, static_cast<size_t>(slash - pBuf));
+      std::string part(pBuf, static_cast<size_t>(slash - pBuf));
+      bool absolute = pBuf[0] == '\\' || (pBuf[0] && pBuf[1] == ':');
+      std::string dir;
+      if (absolute) {
+        dir = part;
+        if (dir.empty() || dir.back() == ':') dir += '\\';  // "\\x.exe", "C:\\x.exe": the root itself
+      } else {
+        dir = saved;
+        if (dir.empty() || dir.back() != '\\') dir += '\\';
+        dir += part;
+      }
       os_chdir(dir.c_str());  // a failure leaves the directory as it was; the start is tried anyway
       changed = true;
     }
