@@ -110,7 +110,6 @@ class EngineTest : public ::testing::Test {
     }
     setenv("VRK_ROOT", root.c_str(), 1);
     os_host_reset();
-    seedMachine();
     dest = "C:\\GAMES\\TEST";
 #else
     fs::create_directories(root);
@@ -125,15 +124,6 @@ class EngineTest : public ::testing::Test {
     std::memset(instTypes, 0, sizeof instTypes);
     std::memset(destPath, 0, sizeof destPath);
     os_fault_write_after(-1);
-  }
-
-  // Like every real machine, the emulated one has the local machine's SOFTWARE key.
-  static void seedMachine() {
-#ifndef _WIN32
-    os_hkey software = nullptr;
-    int createdNew = 0;
-    if (os_reg_create(OS_HKEY_LOCAL_MACHINE, "SOFTWARE", &software, &createdNew) == 0) os_reg_close(software);
-#endif
   }
 
   void TearDown() override {

@@ -112,11 +112,13 @@ TEST_F(Registry, InstallMakesShortcutsOnlyToInstalledFilesAndLogsNothingTheSecon
   for (const auto& e : entries) EXPECT_EQ(e.find("Readme"), std::string::npos) << e;
   EXPECT_TRUE(fs::exists(host(folder + "\\Test Game.lnk")));
   EXPECT_FALSE(fs::exists(host(folder + "\\Readme.lnk")));
-  auto keys = keyEntries(entries);
-  EXPECT_NE(std::find(keys.begin(), keys.end(), HKLM + "SOFTWARE\\TestCo\\Test Game\\1.0"), keys.end());
-  EXPECT_NE(std::find(keys.begin(), keys.end(),
-                      HKLM + "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Test Game"),
-            keys.end());
+  // A fresh machine already has SOFTWARE, App Paths and Uninstall: only the product's own keys
+  // are logged, so the uninstaller never removes a system key.
+  const std::string cv = HKLM + "Software\\Microsoft\\Windows\\CurrentVersion\\";
+  EXPECT_EQ(keyEntries(entries),
+            (std::vector<std::string>{HKLM + "SOFTWARE\\TestCo", HKLM + "SOFTWARE\\TestCo\\Test Game",
+                                      HKLM + "SOFTWARE\\TestCo\\Test Game\\1.0", cv + "App Paths\\game.exe",
+                                      cv + "Uninstall\\Test Game"}));
   EXPECT_TRUE(fs::exists(host("C:\\WINDOWS\\vluninst.exe")));
 
   // The same product again: every key and the shortcut folder exist.

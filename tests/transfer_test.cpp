@@ -167,7 +167,6 @@ TEST_F(Transfer, EscapeThenNoEndsLikeNoEscape) {
   root = tmp / "root2";
   setenv("VRK_ROOT", root.c_str(), 1);
   os_host_reset();
-  seedMachine();
 #else
   std::error_code ec;
   fs::remove_all(root, ec);

@@ -22,6 +22,10 @@ namespace {
 
 constexpr const char* SHELL_FOLDERS = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr const char* PROGRAMS_DEFAULT = "C:\\WINDOWS\\Start Menu\\Programs";
+constexpr const char* SYSTEM_KEYS[] = {
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+};
 
 RegTree tree;
 bool loaded = false;
@@ -65,11 +69,19 @@ bool load() {
     regfile_parse(text, &tree);
   }
   loaded = true;
+  // Keys every Windows machine has, so that an install logs only the keys it really adds.
+  bool changed = false;
+  for (const char* system : SYSTEM_KEYS) {
+    int createdNew = 0;
+    regfile_add(&tree, regfile_key_path("HKEY_LOCAL_MACHINE", system), &createdNew);
+    changed = changed || createdNew;
+  }
   RegKey* key = regfile_add(&tree, regfile_key_path("HKEY_CURRENT_USER", SHELL_FOLDERS), nullptr);
   if (key && !regfile_get(*key, "Programs")) {
     regfile_set(key, "Programs", PROGRAMS_DEFAULT);
-    save();
+    changed = true;
   }
+  if (changed) save();
   return true;
 }
 
