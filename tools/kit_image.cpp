@@ -68,7 +68,7 @@ Args parse(const std::vector<std::string>& args, const std::vector<std::string>&
       }
       (s == "-o" ? a.out : a.opt[s]) = args[++i];
     } else if (in(flags)) {
-      a.opt[s] = "1";
+      a.opt[s].assign(1, '1');
     } else if (s.size() > 1 && s[0] == '-') {
       a.error = "unknown option '" + s + "'";
       return a;

@@ -231,7 +231,8 @@ bool ensure() {
   mkdir(host.c_str(), 0777);
   for (const char* part : {"WINDOWS", "Start Menu", "Programs"}) {
     std::string found = matchComponent(host, part);
-    host += "/" + (found.empty() ? std::string(part) : found);
+    host += '/';
+    host += found.empty() ? std::string(part) : found;
     mkdir(host.c_str(), 0777);
   }
   machine.ready = true;
