@@ -8,6 +8,8 @@
 //   dump PATH            writes the screen as an 8-bit BMP
 //   quit                 ends the program
 // With the headless driver the program ends after the script (there is no one to type).
+// VRKDEMO_ARCHIVE names an archive holding "color.pal" and "font0.fon" to use instead of the
+// built-in ones.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -158,9 +160,13 @@ void run_script(const char* path) {
 }
 
 int demo_main(int, char**) {
-  std::string archive = (std::filesystem::temp_directory_path() / "vrkdemo.dat").string();
-  if (!make_archive(archive) || db_init(archive.c_str(), nullptr, nullptr) == -1) {
-    VRKSystemError("vrkdemo: cannot build or open its archive.");
+  // VRKDEMO_ARCHIVE names an archive with "color.pal" and "font0.fon" made by setupkit; without
+  // it the demo packs its own (the palette above and the font it carries).
+  const char* given = std::getenv("VRKDEMO_ARCHIVE");
+  bool own = !(given && *given);
+  std::string archive = own ? (std::filesystem::temp_directory_path() / "vrkdemo.dat").string() : given;
+  if ((own && !make_archive(archive)) || db_init(archive.c_str(), nullptr, nullptr) == -1) {
+    VRKSystemError(own ? "vrkdemo: cannot build or open its archive." : "vrkdemo: cannot open VRKDEMO_ARCHIVE.");
     return 1;
   }
   if (VRK_text_init() != 0) {
@@ -222,7 +228,7 @@ int demo_main(int, char**) {
   VRK_text_exit();
   db_exit();
   std::error_code ec;
-  std::filesystem::remove(archive, ec);
+  if (own) std::filesystem::remove(archive, ec);
   return 0;
 }
 
