@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/driver.h"
+#include "platform/palette8.h"
 #include "platform/headless.h"
 
 namespace {
@@ -64,20 +65,15 @@ int hl_lock(plat_surface* out) {
 void hl_unlock(int, int, int, int) {}
 
 int hl_set_palette(const uint8_t* rgb6, int first, int count) {
-  if (first < 0 || count < 0 || first + count > 256) return -1;
-  for (int i = 0; i < count * 3; ++i) st.pal[first * 3 + i] = uint8_t((rgb6[i] & 63) << 2);
+  if (plat_pal_put(st.pal.data(), rgb6, first, count) != 0) return -1;
   return 0;
 }
 
-int hl_get_palette(uint8_t* rgb6, int first, int count) {
-  if (first < 0 || count < 0 || first + count > 256) return -1;
-  for (int i = 0; i < count * 3; ++i) rgb6[i] = uint8_t(st.pal[first * 3 + i] >> 2);
-  return 0;
-}
+int hl_get_palette(uint8_t* rgb6, int first, int count) { return plat_pal_get(st.pal.data(), rgb6, first, count); }
 
 int hl_pixel_format(plat_pixel_format* out) {
   if (st.bpp != 16) return -1;
-  *out = {0xF800, 0x07E0, 0x001F};
+  *out = PLAT_RGB565;
   return 0;
 }
 

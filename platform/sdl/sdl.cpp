@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/driver.h"
+#include "platform/palette8.h"
 
 namespace {
 
@@ -149,23 +150,18 @@ int sd_lock(plat_surface* out) {
 void sd_unlock(int ulx, int uly, int lrx, int lry) { present(ulx, uly, lrx, lry); }
 
 int sd_set_palette(const uint8_t* rgb6, int first, int count) {
-  if (first < 0 || count < 0 || first + count > 256) return -1;
-  for (int i = 0; i < count * 3; ++i) st.pal[first * 3 + i] = uint8_t((rgb6[i] & 63) << 2);
+  if (plat_pal_put(st.pal.data(), rgb6, first, count) != 0) return -1;
   rebuild_pal32();
   // The screen follows its palette at once, as a palettized display does.
   if (st.bpp == 8) present_all();
   return 0;
 }
 
-int sd_get_palette(uint8_t* rgb6, int first, int count) {
-  if (first < 0 || count < 0 || first + count > 256) return -1;
-  for (int i = 0; i < count * 3; ++i) rgb6[i] = uint8_t(st.pal[first * 3 + i] >> 2);
-  return 0;
-}
+int sd_get_palette(uint8_t* rgb6, int first, int count) { return plat_pal_get(st.pal.data(), rgb6, first, count); }
 
 int sd_pixel_format(plat_pixel_format* out) {
   if (st.bpp != 16) return -1;
-  *out = {0xF800, 0x07E0, 0x001F};
+  *out = PLAT_RGB565;
   return 0;
 }
 
