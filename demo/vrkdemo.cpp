@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -164,7 +165,9 @@ int demo_main(int, char**) {
   // it the demo packs its own (the palette above and the font it carries).
   const char* given = std::getenv("VRKDEMO_ARCHIVE");
   bool own = !(given && *given);
-  std::string archive = own ? (std::filesystem::temp_directory_path() / "vrkdemo.dat").string() : given;
+  // A name of its own, so that demos running side by side (the tests do) never share the file.
+  std::string name = "vrkdemo-" + std::to_string(std::random_device{}()) + ".dat";
+  std::string archive = own ? (std::filesystem::temp_directory_path() / name).string() : given;
   if ((own && !make_archive(archive)) || db_init(archive.c_str(), nullptr, nullptr) == -1) {
     VRKSystemError(own ? "vrkdemo: cannot build or open its archive." : "vrkdemo: cannot open VRKDEMO_ARCHIVE.");
     return 1;

@@ -1,6 +1,7 @@
 // The file-transfer panel: copy loop, progress bar, registry and shortcuts, uninstaller copy.
 #include "install/panels.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -30,7 +31,10 @@ constexpr int DIALOG_COLOUR = 0x10104;
 char listName[INST_PATH_SIZE];
 char line[INST_LINE_SIZE];
 char dest[INST_PATH_SIZE];
-char copyBuffer[COPY_BLOCK_SIZE];
+// Each system call moves several blocks: a call costs far more than the bytes it copies. The input
+// is still polled, and the bar still moves, once per block.
+constexpr int COPY_IO_BLOCKS = 8;
+char copyBuffer[COPY_BLOCK_SIZE * COPY_IO_BLOCKS];
 float lastFraction = 0.0f;
 
 enum class Copy { next, cancelled };
@@ -86,7 +90,8 @@ Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
       uninstLogEntry("Copied %s", dest);
       return Copy::next;
     }
-    if (get_input() == KEY_ESCAPE) {
+    for (long at = 0; at < got; at += COPY_BLOCK_SIZE) {
+      if (get_input() != KEY_ESCAPE) continue;
       mouse_show();
       if (win_yes_no(getString("InstallCancelStr"), 170, 140, DIALOG_COLOUR) == 1) {
         os_close(in);
@@ -101,8 +106,10 @@ Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
       writeFailed(in, out, put < 0 ? errno : ENOSPC);
       return Copy::next;
     }
-    totalWritten += static_cast<uint32_t>(got);
-    progressUpdate(totalWritten, typeSize);
+    for (long at = 0; at < got; at += COPY_BLOCK_SIZE) {
+      totalWritten += static_cast<uint32_t>(std::min<long>(COPY_BLOCK_SIZE, got - at));
+      progressUpdate(totalWritten, typeSize);
+    }
     got = os_read(in, copyBuffer, sizeof copyBuffer);
   }
 }
