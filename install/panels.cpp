@@ -32,7 +32,7 @@ char listName[INST_PATH_SIZE];
 char line[INST_LINE_SIZE];
 char dest[INST_PATH_SIZE];
 // Each system call moves several blocks: a call costs far more than the bytes it copies. The input
-// is still polled, and the bar still moves, once per block.
+// is polled, and the bar moves, once per block of what each call copied.
 constexpr int COPY_IO_BLOCKS = 8;
 char copyBuffer[COPY_BLOCK_SIZE * COPY_IO_BLOCKS];
 float lastFraction = 0.0f;
@@ -60,7 +60,7 @@ void writeFailed(int in, int out, int err) {
   }
 }
 
-// Copies the medium's file `rel` to `dest`, polling the input once per block.
+// Copies the medium's file `rel` to `dest`, polling the input once per block of what was copied.
 Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
   int in = os_open(rel, OS_O_RDONLY);
   int out = os_open(dest, OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
@@ -69,8 +69,13 @@ Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
     if (in >= 0) os_close(in);
     return Copy::next;
   }
-  long got = in >= 0 ? os_read(in, copyBuffer, sizeof copyBuffer) : -1;
+  int writeError = 0;
+  long got = in >= 0 ? os_copy(in, out, copyBuffer, sizeof copyBuffer, &writeError) : -1;
   while (true) {
+    if (got < 0 && writeError) {
+      writeFailed(in, out, errno);
+      return Copy::next;
+    }
     if (got < 0) {
       // The destination exists (perhaps partly written): it is logged so removal finds it.
       sprintfBox(getString("ErrReadFile"), rel);
@@ -91,26 +96,20 @@ Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
       return Copy::next;
     }
     for (long at = 0; at < got; at += COPY_BLOCK_SIZE) {
-      if (get_input() != KEY_ESCAPE) continue;
-      mouse_show();
-      if (win_yes_no(getString("InstallCancelStr"), 170, 140, DIALOG_COLOUR) == 1) {
-        os_close(in);
-        os_close(out);
-        os_remove(dest);
-        return Copy::cancelled;
+      if (get_input() == KEY_ESCAPE) {
+        mouse_show();
+        if (win_yes_no(getString("InstallCancelStr"), 170, 140, DIALOG_COLOUR) == 1) {
+          os_close(in);
+          os_close(out);
+          os_remove(dest);
+          return Copy::cancelled;
+        }
+        mouse_hide();
       }
-      mouse_hide();
-    }
-    long put = os_write(out, copyBuffer, static_cast<unsigned long>(got));
-    if (put != got) {
-      writeFailed(in, out, put < 0 ? errno : ENOSPC);
-      return Copy::next;
-    }
-    for (long at = 0; at < got; at += COPY_BLOCK_SIZE) {
       totalWritten += static_cast<uint32_t>(std::min<long>(COPY_BLOCK_SIZE, got - at));
       progressUpdate(totalWritten, typeSize);
     }
-    got = os_read(in, copyBuffer, sizeof copyBuffer);
+    got = os_copy(in, out, copyBuffer, sizeof copyBuffer, &writeError);
   }
 }
 

@@ -48,6 +48,10 @@ int os_access(const char* path);
 int os_disk_free(int drive, uint32_t* free_bytes);
 // Copies the Windows directory (e.g. "C:\WINDOWS") into buf; 0 / -1.
 int os_windows_dir(char* buf, size_t size);
+// Copies up to size bytes from file `in` (at its position) on to file `out`, by the system's own
+// file-to-file copy where it has one, else through buf (size bytes). The count copied (0: `in` is
+// at its end), or -1 with errno and *write_failed saying which side failed (1 writing, 0 reading).
+long os_copy(int in, int out, void* buf, unsigned long size, int* write_failed);
 // Test seam: after `bytes` more bytes, every os_write fails with ENOSPC (a full drive);
 // a negative value turns the fault off.
 void os_fault_write_after(long long bytes);

@@ -56,6 +56,22 @@ TEST_F(Machine, ExistingComponentsMatchWithoutRegardToCaseNewOnesKeepTheirSpelli
   EXPECT_EQ(mapped("C:\\\\Games\\.\\Foo\\..\\Foo\\"), r + "/C/Games/Foo");
 }
 
+// Mapping many files of one directory in a row gives the same answers as mapping each afresh,
+// also when the directory is replaced by a case variant or an exact match appears beside one.
+TEST_F(Machine, RepeatedLookupsInOneDirectoryFollowChanges) {
+  std::string r = os_host_root();
+  fs::create_directories(root / "C" / "Game" / "Data");
+  EXPECT_EQ(mapped("C:\\Game\\Data\\a.bin"), r + "/C/Game/Data/a.bin");
+  EXPECT_EQ(mapped("C:\\Game\\Data\\b.bin"), r + "/C/Game/Data/b.bin");
+  fs::remove_all(root / "C" / "Game" / "Data");
+  fs::create_directories(root / "C" / "Game" / "data");
+  EXPECT_EQ(mapped("C:\\Game\\Data\\c.bin"), r + "/C/Game/data/c.bin");
+  EXPECT_EQ(mapped("C:\\Game\\DATA\\d.bin"), r + "/C/Game/data/d.bin");
+  fs::create_directories(root / "C" / "Game" / "DATA");
+  EXPECT_EQ(mapped("C:\\Game\\DATA\\e.bin"), r + "/C/Game/DATA/e.bin");
+  EXPECT_EQ(mapped("C:\\Game\\Data\\f.bin"), r + "/C/Game/DATA/f.bin");  // first variant in byte order
+}
+
 TEST_F(Machine, PathsCannotClimbOutOfTheirDrive) {
   std::string host;
   errno = 0;

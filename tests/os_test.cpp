@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -153,6 +154,53 @@ TEST_F(OsTest, WriteFaultGivesAShortWriteThenNoSpace) {
   os_fault_write_after(-1);
   os_close(fd);
   EXPECT_EQ(fs::file_size(host("FULL.BIN")), 4u);
+}
+
+// Whole files arrive unchanged in pieces of at most the asked size; a full drive is a write
+// failure and a file opened only for writing a read failure, each named as such.
+TEST_F(OsTest, CopyBetweenOpenFilesSaysWhichSideFailed) {
+  std::string src = base + "\\SRC.BIN", dst = base + "\\DST.BIN";
+  std::string data(70000, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + i / 251);
+  int fd = os_open(src.c_str(), OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(os_write(fd, data.data(), data.size()), static_cast<long>(data.size()));
+  os_close(fd);
+
+  char buf[4096];
+  int in = os_open(src.c_str(), OS_O_RDONLY);
+  int out = os_open(dst.c_str(), OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
+  ASSERT_GE(in, 0);
+  ASSERT_GE(out, 0);
+  long total = 0, got;
+  int writeFailed = -1;
+  while ((got = os_copy(in, out, buf, 10000, &writeFailed)) > 0) {
+    EXPECT_LE(got, 10000);
+    total += got;
+  }
+  EXPECT_EQ(got, 0);
+  EXPECT_EQ(total, static_cast<long>(data.size()));
+  os_close(in);
+  os_close(out);
+  std::ifstream back(host("DST.BIN"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(back), std::istreambuf_iterator<char>()), data);
+
+  in = os_open(src.c_str(), OS_O_RDONLY);
+  out = os_open(dst.c_str(), OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
+  os_fault_write_after(100);
+  EXPECT_EQ(os_copy(in, out, buf, sizeof buf, &writeFailed), -1);
+  EXPECT_EQ(writeFailed, 1);
+  EXPECT_EQ(errno, ENOSPC);
+  os_fault_write_after(-1);
+  os_close(in);
+  os_close(out);
+
+  in = os_open(dst.c_str(), OS_O_WRONLY);  // cannot be read
+  out = os_open(src.c_str(), OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
+  EXPECT_EQ(os_copy(in, out, buf, sizeof buf, &writeFailed), -1);
+  EXPECT_EQ(writeFailed, 0);
+  os_close(in);
+  os_close(out);
 }
 
 TEST_F(OsTest, DriveCHasFreeSpaceAndTheWindowsDirectoryExists) {

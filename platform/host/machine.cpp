@@ -50,13 +50,17 @@ std::string canonical(const std::string& p) {
   return s;
 }
 
+// The kernel's answer is already canonical (absolute, no links, no "." or ".."), so it is used as
+// it stands: every relative path of the install asks for it, and resolving it again per call cost
+// a system call per component.
 std::string hostCwd() {
-  std::vector<char> buf(PATH_MAX);
+  thread_local std::vector<char> buf(PATH_MAX);
   while (!getcwd(buf.data(), buf.size())) {
     if (errno != ERANGE || buf.size() > (1u << 20)) return {};
     buf.resize(buf.size() * 2);
   }
-  return canonical(buf.data());
+  if (buf[0] != '/') return {};  // "(unreachable)": the directory is outside this namespace
+  return std::string(buf.data());
 }
 
 std::string chooseRoot() {
@@ -108,15 +112,35 @@ std::string driveBase(char drive) {
   return base;
 }
 
+// The directory mapped last: an install opens file after file in the same directory, and matching
+// every component again costs a system call each. Only a directory whose every component matched
+// exactly is kept (a case variant made later could not change that answer, since an exact match
+// wins); it is trusted while it still exists, and forgotten on reset.
+struct DirCache {
+  std::string key;   // base, then the directory's components as spelt, '\\' before each
+  std::string host;  // the host directory they name
+};
+DirCache dirCache;
+
 std::string mapParts(const std::string& base, const std::vector<std::string>& parts) {
-  std::string host = base;
-  bool missing = false;
-  for (const std::string& part : parts) {
+  std::string key;
+  size_t cached = 0;  // components covered by the cache
+  if (parts.size() >= 2) {
+    key = base;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) (key += '\\') += parts[i];
+    if (key == dirCache.key && isDir(dirCache.host)) cached = parts.size() - 1;
+  }
+  std::string host = cached ? dirCache.host : base;
+  bool missing = false, exact = true;
+  for (size_t i = cached; i < parts.size(); ++i) {
+    const std::string& part = parts[i];
+    if (i + 1 == parts.size() && !cached && exact && !key.empty()) dirCache = {key, host};
     std::string found = missing ? std::string() : matchComponent(host, part);
     if (found.empty()) {
       missing = true;
       found = part;
     }
+    exact = exact && !missing && found == part;
     host += "/" + found;
   }
   return host;
@@ -242,6 +266,7 @@ bool ensure() {
 }  // namespace
 
 void os_host_reset(void) {
+  dirCache = {};
   machine = Machine{};
   os_host_registry_reset();
   os_fault_write_after(-1);

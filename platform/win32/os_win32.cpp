@@ -60,6 +60,10 @@ long os_read(int fd, void* buf, unsigned long n) {
   return _read(fd, buf, count);
 }
 
+long os_copy(int in, int out, void* buf, unsigned long size, int* write_failed) {
+  return os_copy_through(in, out, buf, size, write_failed);
+}
+
 long os_write(int fd, const void* buf, unsigned long n) {
   unsigned long allowed = os_fault_take(n);
   if (n > 0 && allowed == 0) {
