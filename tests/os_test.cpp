@@ -167,15 +167,15 @@ TEST_F(OsTest, CopyBetweenOpenFilesSaysWhichSideFailed) {
   ASSERT_EQ(os_write(fd, data.data(), data.size()), static_cast<long>(data.size()));
   os_close(fd);
 
-  char buf[4096];
+  char buf[10000];
   int in = os_open(src.c_str(), OS_O_RDONLY);
   int out = os_open(dst.c_str(), OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
   ASSERT_GE(in, 0);
   ASSERT_GE(out, 0);
   long total = 0, got;
   int writeFailed = -1;
-  while ((got = os_copy(in, out, buf, 10000, &writeFailed)) > 0) {
-    EXPECT_LE(got, 10000);
+  while ((got = os_copy(in, out, buf, sizeof buf, &writeFailed)) > 0) {
+    EXPECT_LE(got, static_cast<long>(sizeof buf));
     total += got;
   }
   EXPECT_EQ(got, 0);
