@@ -63,8 +63,13 @@ TEST_F(InstUtil, SizesAndFullNamesComeFromTheLists) {
 TEST_F(InstUtil, FifteenTypesAreAcceptedSixteenRefused) {
   auto list = [](int n) {
     std::string s = "[Install]\nInstallTypes=";
-    for (int i = 0; i < n; ++i) s += (i ? "," : "") + std::string("T") + std::to_string(i);
-    return s + "\n";
+    for (int i = 0; i < n; ++i) {
+      if (i) s += ',';
+      s += 'T';
+      s += std::to_string(i);
+    }
+    s += '\n';
+    return s;
   };
   makeMedium(defaultIni(list(15)), {}, {});
   EXPECT_EQ(numInstTypes, 15);
