@@ -1,0 +1,60 @@
+// Reads arbitrary bytes as the destination's "uninst.log" and undoes what it records, on an
+// emulated machine in a temporary directory of its own (nothing outside it can be named). Each
+// run first lays out a small installed tree for the log to remove.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "install/main.h"
+#include "install/settings.h"
+#include "install/uninst.h"
+#include "install/wsseam.h"
+#include "platform/host/machine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path base;
+
+void setUpOnce() {
+  if (!base.empty()) return;
+  std::random_device rd;
+  base = fs::temp_directory_path() / ("uninst_fuzz_" + std::to_string(rd()));
+  fs::create_directories(base / "medium");
+  setenv("VRK_ROOT", (base / "root").c_str(), 1);
+  if (chdir((base / "medium").c_str()) != 0) std::abort();  // relative names land in the medium
+  os_host_reset();
+  initSettings();
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(base, ec);
+  });
+}
+
+void put(const fs::path& p, const std::string& text) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  setUpOnce();
+  fs::path game = base / "root" / "C" / "GAME";
+  std::error_code ec;
+  fs::remove_all(game, ec);
+  put(game / "DATA" / "a.bin", "a");
+  put(game / "b.bin", "b");
+  put(game / "uninst.log", std::string(reinterpret_cast<const char*>(data), size));
+  std::snprintf(destPath, sizeof destPath, "C:\\GAME");
+  deinstall();
+  wsseamReset();
+  return 0;
+}
