@@ -65,8 +65,7 @@ int hl_lock(plat_surface* out) {
 void hl_unlock(int, int, int, int) {}
 
 int hl_set_palette(const uint8_t* rgb6, int first, int count) {
-  if (plat_pal_put(st.pal.data(), rgb6, first, count) != 0) return -1;
-  return 0;
+  return plat_pal_put(st.pal.data(), rgb6, first, count);
 }
 
 int hl_get_palette(uint8_t* rgb6, int first, int count) { return plat_pal_get(st.pal.data(), rgb6, first, count); }
