@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 
 namespace fs = std::filesystem;
@@ -27,17 +27,17 @@ std::string member_name(int d, int i) {
 const std::string& archive() {
   static const std::string path = [] {
     std::string p = (fs::temp_directory_path() / "archive_bench.dat").string();
-    std::vector<db_build_member> m;
+    std::vector<kit_member> m;
     for (int d = 0; d < kDirs; ++d)
       for (int i = 0; i < kPerDir; ++i) {
-        db_build_member b;
+        kit_member b;
         b.path = member_name(d, i);
         b.data.assign(64 + size_t(i % 200), uint8_t('a' + i % 26));
         m.push_back(std::move(b));
       }
     std::string err;
-    if (!db_build(p, m, err)) {
-      std::fprintf(stderr, "db_build: %s\n", err.c_str());
+    if (!kit_build_archive(p, m, err)) {
+      std::fprintf(stderr, "kit_build_archive: %s\n", err.c_str());
       std::exit(1);
     }
     std::atexit([] {

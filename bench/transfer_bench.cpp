@@ -15,14 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 #include "install/instutil.h"
 #include "install/main.h"
 #include "install/panels.h"
 #include "install/settings.h"
 #include "install/uninst.h"
-#include "install/wsseam.h"
+#include "tests/support/wsseam_fake.h"
 #include "platform/host/machine.h"
 
 namespace fs = std::filesystem;
@@ -83,10 +83,10 @@ Tree& tree() {
   std::string ini =
       "[Install]\nInstallTypes=Full\n[Full]\nList=full.lst\n[Installing]\nProgressEmpty=e.pcx\nProgressFull=f.pcx\n"
       "[Strings]\nErrWriteFile=Write error %d on %s\n";
-  std::vector<db_build_member> members = {{"install.ini", std::vector<uint8_t>(ini.begin(), ini.end())},
+  std::vector<kit_member> members = {{"install.ini", std::vector<uint8_t>(ini.begin(), ini.end())},
                                           {"full.lst", std::vector<uint8_t>(list.begin(), list.end())}};
   std::string error;
-  if (!db_build((t.medium / "install.dat").string(), members, error)) std::fprintf(stderr, "%s\n", error.c_str());
+  if (!kit_build_archive((t.medium / "install.dat").string(), members, error)) std::fprintf(stderr, "%s\n", error.c_str());
   std::ofstream(t.base / "done") << "tree made\n";
   fs::create_directories(t.root);
   fs::current_path(t.medium);

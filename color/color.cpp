@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
-#include "vrk/memory.h"
-#include "vrk/svga.h"
+#include "platform/os.h"
 
 uint8_t cmap[COLOR_NUM * 3];
 uint8_t mappedColor[COLOR_NUM];
@@ -36,36 +36,26 @@ constexpr const char* kNoMemory = "color: out of memory\n";
 constexpr const char* kOverflow = "color: colorpalettestack overflow\n";
 constexpr const char* kUnderflow = "color: colorpalettestack underflow";
 
-// --- default file hooks: plain files through stdio, a few at a time ---
-constexpr int kMaxFiles = 8;
-FILE* files[kMaxFiles];
-
-int std_open(const char* name, int) {
-  for (int h = 0; h < kMaxFiles; ++h) {
-    if (!files[h]) {
-      files[h] = std::fopen(name, "rb");
-      return files[h] ? h : -1;
-    }
-  }
-  return -1;
-}
+// --- default file hooks: plain files through the OS services ---
+int std_open(const char* name, int) { return os_open(name, OS_O_RDONLY); }
 int std_read(int h, void* buf, int size) {
-  if (h < 0 || h >= kMaxFiles || !files[h] || size < 0) return -1;
-  return int(std::fread(buf, 1, size_t(size), files[h]));
+  if (h < 0 || size < 0) return -1;
+  return int(os_read(h, buf, static_cast<unsigned long>(size)));
 }
 void std_close(int h) {
-  if (h < 0 || h >= kMaxFiles || !files[h]) return;
-  std::fclose(files[h]);
-  files[h] = nullptr;
+  if (h >= 0) os_close(h);
 }
 
 color_open_fn openFunc = std_open;
 color_read_fn readFunc = std_read;
 color_close_fn closeFunc = std_close;
 color_mangle_fn mangleFunc = nullptr;
-color_alloc_fn allocFunc = mem_malloc;
-color_realloc_fn reallocFunc = mem_realloc;
-color_free_fn freeFunc = mem_free;
+color_alloc_fn allocFunc = std::malloc;
+color_realloc_fn reallocFunc = std::realloc;
+color_free_fn freeFunc = std::free;
+// The display's palette calls, registered by the display (nothing is handed over without one).
+color_palette_fn paletteFunc = nullptr;
+color_palette_entries_fn paletteEntriesFunc = nullptr;
 
 // 5-bit components of palette entry i.
 inline int r5(int i) { return cmap[i * 3] >> 1; }
@@ -101,10 +91,10 @@ void recomputeDerived() {
 void handOver(const uint8_t* pal, int first, int count) {
   uint8_t mapped[COLOR_NUM * 3];
   for (int k = 0; k < count * 3; ++k) mapped[k] = currentGammaTable[pal[k] & 63];
-  if (first == 0 && count == COLOR_NUM)
-    VRK95_SetPalette(mapped);
-  else
-    VRK95_SetPaletteEntries(mapped, first, count);
+  if (first == 0 && count == COLOR_NUM && paletteFunc)
+    paletteFunc(mapped);
+  else if (paletteEntriesFunc)
+    paletteEntriesFunc(mapped, first, count);
 }
 
 // --- inverse colour map: incremental walk over a 32x32x32 grid of cells of size 8 ---
@@ -301,10 +291,15 @@ void colorRegisterAlloc(color_alloc_fn alloc, color_realloc_fn realloc, color_fr
     reallocFunc = realloc;
     freeFunc = release;
   } else {
-    allocFunc = mem_malloc;
-    reallocFunc = mem_realloc;
-    freeFunc = mem_free;
+    allocFunc = std::malloc;
+    reallocFunc = std::realloc;
+    freeFunc = std::free;
   }
+}
+
+void colorSetPaletteHook(color_palette_fn all, color_palette_entries_fn entries) {
+  paletteFunc = all;
+  paletteEntriesFunc = entries;
 }
 
 void colorSetNameMangler(color_mangle_fn fn) { mangleFunc = fn; }

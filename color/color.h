@@ -56,12 +56,18 @@ typedef const char* (*color_mangle_fn)(const char* name);
 typedef void* (*color_alloc_fn)(size_t size);
 typedef void* (*color_realloc_fn)(void* ptr, size_t size);
 typedef void (*color_free_fn)(void* ptr);
+typedef void (*color_palette_fn)(const uint8_t* rgb6);
+typedef void (*color_palette_entries_fn)(const uint8_t* rgb6, int first, int count);
 
-// Installs the file hooks used by loadColorTable; any null restores the defaults (plain files).
+// Installs the file hooks used by loadColorTable; any null restores the defaults (plain files
+// through the OS services).
 void colorInitIO(color_open_fn open, color_read_fn read, color_close_fn close);
 // Installs the allocator for blend tables, saved palettes and work tables; any null restores the
-// defaults (the guarded allocator, vrk/memory.h).
+// defaults (the runtime's heap).
 void colorRegisterAlloc(color_alloc_fn alloc, color_realloc_fn realloc, color_free_fn release);
+// Registers the display's palette calls (6-bit components after gamma): all 256 entries, and a run
+// of entries; null: palettes stay in the colour system. The display registers them when it starts.
+void colorSetPaletteHook(color_palette_fn all, color_palette_entries_fn entries);
 // Installs a function applied to the colour-file name before it is opened (null: none).
 void colorSetNameMangler(color_mangle_fn fn);
 

@@ -4,11 +4,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "db/db_internal.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -177,15 +176,14 @@ std::string upper_str(std::string s) {
   return s;
 }
 
-// Native form of a Windows directory path for std::filesystem.
-std::filesystem::path native_dir(const std::string& dir) {
-  std::string s = dir.empty() ? std::string(".") : dir;
-#ifndef _WIN32
-  for (char& c : s) {
-    if (c == '\\') c = '/';
-  }
-#endif
-  return std::filesystem::path(s);
+// Calls fn(name, is_dir) for every entry of a Windows directory ("" is the current directory).
+template <typename Fn>
+void list_dir(const std::string& dir, Fn fn) {
+  auto each = [](const os_dir_entry* e, void* ctx) {
+    (*static_cast<Fn*>(ctx))(std::string(e->name), e->is_dir != 0);
+    return 0;
+  };
+  os_list_dir(dir.empty() ? "." : dir.c_str(), each, &fn);
 }
 
 }  // namespace
@@ -203,17 +201,7 @@ void db_release(void* p) {
   if (p) g_free(p);
 }
 
-FILE* db_open_native(const char* path, const char* mode) {
-#ifdef _WIN32
-  return std::fopen(path, mode);
-#else
-  char buf[kNameBuf];
-  size_t n = std::strlen(path);
-  if (n >= kNameBuf) return nullptr;
-  for (size_t i = 0; i <= n; ++i) buf[i] = path[i] == '\\' ? '/' : path[i];
-  return std::fopen(buf, mode);
-#endif
-}
+FILE* db_open_native(const char* path, const char* mode) { return os_fopen(path, mode); }
 
 long long db_plain_size(FILE* f) {
   long here = std::ftell(f);
@@ -371,14 +359,11 @@ int db_get_file_list(const char* pattern, char*** names, char*** descs, int desc
   }
   if (db->patches) {
     std::string dir = at ? dirpart : std::string(db->patches) + dirpart;
-    std::error_code ec;
-    std::filesystem::directory_iterator it(native_dir(dir), ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-      std::error_code ec2;
-      if (it->is_directory(ec2)) continue;
-      std::string n = upper_str(it->path().filename().string());
+    list_dir(dir, [&](const std::string& name, bool is_dir) {
+      if (is_dir) return;
+      std::string n = upper_str(name);
       if (n.size() >= 5 && n[n.size() - 4] == '.' && n.compare(n.size() - 3, 3, ext) == 0) add_name(&found, n);
-    }
+    });
   }
 
   int count = found.count;
@@ -474,15 +459,9 @@ int db_get_dir_list(const char* path, char*** names) {
   }
   if (db->patches) {
     std::string dir = at ? want : std::string(db->patches) + want;
-    std::error_code ec;
-    std::filesystem::directory_iterator it(native_dir(dir), ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-      std::error_code ec2;
-      if (!it->is_directory(ec2)) continue;
-      std::string n = it->path().filename().string();
-      if (n == "." || n == "..") continue;
-      assoc_insert(&found, upper_str(n).c_str(), nullptr);
-    }
+    list_dir(dir, [&](const std::string& name, bool is_dir) {
+      if (is_dir) assoc_insert(&found, upper_str(name).c_str(), nullptr);
+    });
   }
 
   int count = found.count;

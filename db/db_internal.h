@@ -32,7 +32,7 @@ db_database* db_current_db();
 // Allocation through the registered hooks.
 void* db_alloc(size_t n);
 void db_release(void* p);
-// Opens a plain file given as a Windows path, with the runtime's mode string.
+// Opens a plain file given as a Windows path (through the OS services), with a stdio mode string.
 FILE* db_open_native(const char* path, const char* mode);
 // Resolves `name` in `db`: patches first (opened with `mode`, or only probed when `mode` is null),
 // then the archive. 0 / -1.

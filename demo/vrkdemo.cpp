@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 #include "platform/driver.h"
 #include "platform/headless.h"
@@ -57,7 +57,7 @@ std::array<uint8_t, 768> demo_palette() {
 
 // Packs "color.pal" (palette and an empty colour table) and "font0.fon" into an archive.
 bool make_archive(const std::string& path) {
-  std::vector<db_build_member> members(2);
+  std::vector<kit_member> members(2);
   auto pal = demo_palette();
   members[0].path = "COLOR.PAL";
   members[0].data.assign(pal.begin(), pal.end());
@@ -65,7 +65,7 @@ bool make_archive(const std::string& path) {
   members[1].path = "FONT0.FON";
   members[1].data.assign(demo_font, demo_font + demo_font_size);
   std::string error;
-  if (!db_build(path, members, error)) {
+  if (!kit_build_archive(path, members, error)) {
     std::fprintf(stderr, "vrkdemo: %s\n", error.c_str());
     return false;
   }
@@ -165,9 +165,10 @@ int demo_main(int, char**) {
   // it the demo packs its own (the palette above and the font it carries).
   const char* given = std::getenv("VRKDEMO_ARCHIVE");
   bool own = !(given && *given);
-  // A name of its own, so that demos running side by side (the tests do) never share the file.
+  // A name of its own, so that demos running side by side (the tests do) never share the file;
+  // made in the current directory, where the program finds its own files.
   std::string name = "vrkdemo-" + std::to_string(std::random_device{}()) + ".dat";
-  std::string archive = own ? (std::filesystem::temp_directory_path() / name).string() : given;
+  std::string archive = own ? name : given;
   if ((own && !make_archive(archive)) || db_init(archive.c_str(), nullptr, nullptr) == -1) {
     VRKSystemError(own ? "vrkdemo: cannot build or open its archive." : "vrkdemo: cannot open VRKDEMO_ARCHIVE.");
     return 1;

@@ -14,7 +14,7 @@
 #include "install/main.h"
 #include "install/settings.h"
 #include "install/uninst.h"
-#include "install/wsseam.h"
+#include "tests/support/wsseam_fake.h"
 #include "platform/host/machine.h"
 
 namespace fs = std::filesystem;

@@ -7,6 +7,7 @@
 
 #include "db/db.h"
 #include "install/memdbg.h"
+#include "platform/os.h"
 
 #define CFG_TAG "config"
 
@@ -162,7 +163,7 @@ int cfgLoad(Config* config, const char* fileName, int fromArchive) {
     while (db_fgets(line, sizeof line, f)) parseLine(config, line);
     db_fclose(f);
   } else {
-    FILE* f = std::fopen(fileName, "r");
+    FILE* f = os_fopen(fileName, "r");
     if (!f) return 1;
     while (std::fgets(line, sizeof line, f)) parseLine(config, line);
     std::fclose(f);
@@ -178,7 +179,7 @@ int cfgSave(Config* config, const char* fileName, int toArchive) {
     dbf = db_fopen(fileName, "wt");
     if (!dbf) return 0;
   } else {
-    f = std::fopen(fileName, "w");
+    f = os_fopen(fileName, "w");
     if (!f) return 0;
   }
   auto put = [&](const char* a, const char* b, bool header) {

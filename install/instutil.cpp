@@ -1,23 +1,22 @@
-// Installer utilities: install types, drives and free space, directory making, the directory
-// stack and shared path helpers.
+// Installer utilities: install types, drives and free space, directory making, and the selected
+// type.
 #include "install/instutil.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
 
 #include "db/db.h"
 #include "install/config.h"
-#include "install/main.h"
+#include "install/instlib.h"
 #include "install/memdbg.h"
 #include "install/settings.h"
 #include "install/uninst.h"
-#include "install/wsseam.h"
 #include "platform/os.h"
 #include "vrk/debug.h"
 
+int installType = 0;
 InstType instTypes[MAX_INST_TYPES];
 int numInstTypes = 0;
 char drives[MAX_DRIVES][3];
@@ -29,12 +28,6 @@ char driveListLetter[MAX_INST_TYPES][MAX_DRIVES];
 namespace {
 
 constexpr const char* TAG = "instutil";
-
-struct DirNode {
-  char path[INST_PATH_SIZE];
-  DirNode* next;
-};
-DirNode* top = nullptr;
 
 // Reads the type's file list and returns the size given by its last "s=" line; false when the
 // list cannot be opened. Over-long lines are skipped whole.
@@ -66,48 +59,6 @@ bool readListSize(const char* listName, uint32_t* size) {
 }
 
 }  // namespace
-
-const char* textOr(const char* key, const char* fallback) {
-  char* value = nullptr;
-  if (cfgGetString(&settings, "Strings", key, &value) && value && value[0]) return getString(key);
-  return fallback;
-}
-
-int joinPath(char* dest, size_t size, const char* left, const char* right) {
-  if (!dest || size == 0) return 0;
-  dest[0] = '\0';
-  if (!left || !right) return 0;
-  size_t l = std::strlen(left);
-  bool sep = l > 0 && left[l - 1] != '\\' && left[l - 1] != '/';
-  int n = std::snprintf(dest, size, sep ? "%s\\%s" : "%s%s", left, right);
-  if (n < 0 || static_cast<size_t>(n) >= size) {
-    dest[0] = '\0';
-    return 0;
-  }
-  return 1;
-}
-
-int isSafeRelativePath(const char* rel) {
-  if (!rel) return 0;
-  if (rel[0] == '\\' || rel[0] == '/') return 0;
-  if (std::strchr(rel, ':')) return 0;  // drive letters, drive-relative paths, streams
-  int depth = 0;
-  std::string_view rest(rel);
-  while (true) {
-    size_t cut = rest.find_first_of("\\/");
-    std::string_view part = rest.substr(0, cut);
-    if (part == "..") {
-      if (--depth < 0) return 0;
-    } else if (!part.empty() && part != ".") {
-      // Windows drops trailing dots and blanks from a name, so "..." or ".. " could act as "..".
-      if (part.find_first_not_of(". ") == std::string_view::npos) return 0;
-      ++depth;
-    }
-    if (cut == std::string_view::npos) break;
-    rest.remove_prefix(cut + 1);
-  }
-  return 1;
-}
 
 int driveCanHold(uint32_t freeBytes, uint32_t size) {
   return static_cast<double>(freeBytes) >= static_cast<double>(size) * DRIVE_MARGIN ? 1 : 0;
@@ -280,25 +231,3 @@ int createDir(const char* path) {
   }
 }
 
-int pushDir(const char* path) {
-  if (!path || std::strlen(path) >= INST_PATH_SIZE) return 0;
-  auto* node = static_cast<DirNode*>(MYMALLOC(sizeof(DirNode), TAG));
-  std::snprintf(node->path, sizeof node->path, "%s", path);
-  node->next = top;
-  top = node;
-  return 1;
-}
-
-int processDirStack(void) {
-  int failures = 0;
-  while (top) {
-    DirNode* node = top;
-    top = node->next;
-    if (os_rmdir(node->path) != 0) {
-      debug_printf("Could not remove directory %s\n", node->path);
-      ++failures;
-    }
-    MYFREE(node, TAG);
-  }
-  return failures;
-}

@@ -1,15 +1,15 @@
 // Installer utilities: the install types with their sizes, the drives that can hold each type
 // (free space at least 1.13 times the type's size), directory making with uninstall-log entries,
-// the directory stack used when a cancelled install is removed, and the path helpers the install
-// engine shares. Results: 1 success, 0 failure, unless said otherwise.
+// and the selected type. Results: 1 success, 0 failure, unless said otherwise.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "install/pathutil.h"
+
 constexpr int MAX_INST_TYPES = 16;   // table size; at most MAX_INST_TYPES - 1 types are accepted
 constexpr int MAX_DRIVES = 26;
-constexpr int INST_PATH_SIZE = 260;  // every path buffer: 259 characters and the end
 constexpr int INST_LINE_SIZE = 260;  // one file-list line
 constexpr double DRIVE_MARGIN = 1.13;
 
@@ -18,6 +18,9 @@ struct InstType {
   char fullName[80];  // text shown in the type list
   uint32_t size;      // total bytes the type copies
 };
+
+extern int installType;  // selected entry of instTypes (the install's source and destination
+                         // paths are in install/pathutil.h)
 
 extern InstType instTypes[MAX_INST_TYPES];
 extern int numInstTypes;
@@ -50,18 +53,3 @@ int freeDriveSizes(void);
 int createDir(const char* path);
 // 1 when `path` exists.
 int existsDir(const char* path);
-
-// Pushes a copy of `path` onto the directory stack; 1 (0 when it does not fit a path buffer).
-int pushDir(const char* path);
-// Removes every stacked directory, newest first, and empties the stack; the number not removed.
-int processDirStack(void);
-
-// Joins `left` and `right` with one backslash (none added when left ends with one) into dest;
-// 0 (dest empty) when the result does not fit `size`.
-int joinPath(char* dest, size_t size, const char* left, const char* right);
-// 1 when `rel` is a relative path that stays below its base: no drive letter or ':', no leading
-// '\' or '/', and no ".." that climbs above the start.
-int isSafeRelativePath(const char* rel);
-// Text `key` of section "Strings" (as getString) when the script or the defaults have it, else
-// `fallback`.
-const char* textOr(const char* key, const char* fallback);

@@ -18,9 +18,6 @@
 #include "vrk/debug.h"
 #include "vrk/winmain.h"
 
-char sourcePath[MAIN_PATH_SIZE];
-char destPath[MAIN_PATH_SIZE];
-int installType = 0;
 int runExternals = 0;
 // The panel functions (install, installing, finish) are entered here as they land; until then a
 // null entry counts as a panel that returned 0.
@@ -28,13 +25,6 @@ panel_fn panels[NUM_PANELS] = {nullptr, panelInstalling, nullptr};
 const char* errInitDbStr = "Error initializing database.\n";
 main_spawn_fn mainSpawn = os_spawn;
 
-// The wrappers carry fixed tag lines so leak reports name them the same way on every build.
-void* assocMalloc(size_t size) { return mymalloc(size, "main", 162); }
-void* assocRealloc(void* ptr, size_t size) { return myrealloc(ptr, size, "main", 163); }
-void assocFree(void* ptr) { myfree(ptr, "main", 164); }
-void* dbMalloc(size_t size) { return mymalloc(size, "main", 173); }
-char* dbStrdup(const char* str) { return mystrdup(str, "main", 174); }
-void dbFree(void* ptr) { myfree(ptr, "main", 175); }
 
 namespace {
 
@@ -79,34 +69,6 @@ bool appendToken(char* line, size_t size, const char* token) {
 }
 
 }  // namespace
-
-char* strcatAddQuotes(char* dest, size_t destSize, const char* src) {
-  bool quote = std::strchr(src, ' ') != nullptr;
-  size_t used = std::strlen(dest);
-  size_t len = std::strlen(src) + (quote ? 2 : 0);
-  if (used + len + 1 > destSize) return nullptr;
-  char* p = dest + used;
-  if (quote) *p++ = '"';
-  std::memcpy(p, src, std::strlen(src));
-  p += std::strlen(src);
-  if (quote) *p++ = '"';
-  *p = '\0';
-  return dest;
-}
-
-int expandMacro(char* dest, size_t destSize, const char* src) {
-  if (!dest || destSize == 0) return 0;
-  std::string_view text(src);
-  size_t at = text.find("%os%");
-  std::string result(text);
-  if (at != std::string_view::npos) result.replace(at, 4, "WIN");
-  if (result.size() + 1 > destSize) {
-    dest[0] = '\0';
-    return 0;
-  }
-  std::memcpy(dest, result.c_str(), result.size() + 1);
-  return at != std::string_view::npos ? 1 : 0;
-}
 
 // An argument line or program path that would not fit its buffer after expansion is refused: the
 // program is not started (a cut-off path or argument would start the wrong thing or hand it a

@@ -1,5 +1,5 @@
 // The installer's main flow: start-up, the panel sequence, clean-up and the external programs
-// of section "End", plus the allocation wrappers handed to the associative arrays and archive.
+// of section "End".
 #pragma once
 
 #include <cstddef>
@@ -15,9 +15,6 @@ constexpr int PANEL_NEXT = 3;
 typedef int (*panel_fn)(void);
 typedef int (*main_spawn_fn)(const char* path, const char* const* argv, int wait);
 
-extern char sourcePath[MAIN_PATH_SIZE];  // current directory at start-up
-extern char destPath[MAIN_PATH_SIZE];    // destination chosen on the install panel
-extern int installType;                  // selected entry of instTypes
 extern int runExternals;                 // 1: clean-up starts the "End" programs
 extern panel_fn panels[NUM_PANELS];      // choose, install, finish; a null entry counts as result 0
 extern const char* errInitDbStr;
@@ -34,17 +31,3 @@ void cleanup(void);
 // Starts the program named by `key` in section "End" (wait != 0: waits); 1 when the start call
 // returned 0, else 0 (also when the value is empty or too long for its buffers).
 int runExternal(const char* key, int wait);
-// Appends `src` to `dest` (size destSize), in double quotes when it holds a space; dest, or null
-// with dest unchanged when the result would not fit.
-char* strcatAddQuotes(char* dest, size_t destSize, const char* src);
-// Copies `src` to `dest` (size destSize) with the first "%os%" replaced by "WIN"; 1 when replaced,
-// else 0. A result that would not fit leaves dest empty and returns 0.
-int expandMacro(char* dest, size_t destSize, const char* src);
-
-// Allocation wrappers registered with the associative arrays and the archive library.
-void* assocMalloc(size_t size);
-void* assocRealloc(void* ptr, size_t size);
-void assocFree(void* ptr);
-void* dbMalloc(size_t size);
-char* dbStrdup(const char* str);
-void dbFree(void* ptr);

@@ -46,3 +46,12 @@ void my_check_all(void);
 #define MYREALLOC(ptr, size, tag) myrealloc((ptr), (size), (tag), __LINE__)
 #define MYFREE(ptr, tag) myfree((ptr), (tag), __LINE__)
 #define MYSTRDUP(str, tag) mystrdup((str), (tag), __LINE__)
+
+// Allocation wrappers the installer registers with the associative arrays and the archive library
+// (charged to tag "main" at fixed lines, so leak reports name them the same on every build).
+void* assocMalloc(size_t size);
+void* assocRealloc(void* ptr, size_t size);
+void assocFree(void* ptr);
+void* dbMalloc(size_t size);
+char* dbStrdup(const char* str);
+void dbFree(void* ptr);

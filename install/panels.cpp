@@ -1,240 +1,18 @@
-// The file-transfer panel: copy loop, progress bar, registry and shortcuts, uninstaller copy.
+// The file-transfer panel: background, the copy, registry keys and shortcuts, the uninstaller,
+// and the removal after a cancel.
 #include "install/panels.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
-#include "db/db.h"
 #include "install/config.h"
+#include "install/instlib.h"
 #include "install/instutil.h"
-#include "install/main.h"
-#include "install/memdbg.h"
 #include "install/registry.h"
 #include "install/settings.h"
 #include "install/uninst.h"
-#include "install/wsseam.h"
-#include "platform/os.h"
+#include "install/window.h"
 #include "vrk/debug.h"
+#include "vrk/mouse.h"
 
 int currentState = 0;
-
-namespace {
-
-constexpr const char* TAG = "panels";
-constexpr const char* BAR = "Progress";
-constexpr int KEY_ESCAPE = 27;
-constexpr int DIALOG_COLOUR = 0x10104;
-
-// Buffers of the transfer: no allocation happens in the copy loop.
-char listName[INST_PATH_SIZE];
-char line[INST_LINE_SIZE];
-char dest[INST_PATH_SIZE];
-// Each system call moves several blocks: a call costs far more than the bytes it copies. The input
-// is polled, and the bar moves, once per block of what each call copied.
-constexpr int COPY_IO_BLOCKS = 8;
-char copyBuffer[COPY_BLOCK_SIZE * COPY_IO_BLOCKS];
-float lastFraction = 0.0f;
-
-enum class Copy { next, cancelled };
-
-const char* stringOr(const char* section, const char* key) {
-  char* value = nullptr;
-  if (!cfgGetString(&settings, section, key, &value) || !value) return "";
-  return value;
-}
-
-// Ends one file after a failed or short write: the partial file is removed, so that nothing the
-// install wrote is left behind untracked. Should the removal fail, the file is logged instead, so
-// the uninstaller still finds it.
-void writeFailed(int in, int out, int err) {
-  if (in >= 0) os_close(in);
-  os_close(out);
-  sprintfBox(getString("ErrWriteFile"), err, dest);
-  if (os_remove(dest) == 0) {
-    debug_printf("Write error %d: partial file %s removed\n", err, dest);
-  } else {
-    debug_printf("Write error %d: partial file %s could not be removed, logged\n", err, dest);
-    uninstLogEntry("Copied %s", dest);
-  }
-}
-
-// Copies the medium's file `rel` to `dest`, polling the input once per block of what was copied.
-Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
-  int in = os_open(rel, OS_O_RDONLY);
-  int out = os_open(dest, OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
-  if (out < 0) {
-    sprintfBox(getString("ErrOpenWriteFile"), dest);
-    if (in >= 0) os_close(in);
-    return Copy::next;
-  }
-  int writeError = 0;
-  long got = in >= 0 ? os_copy(in, out, copyBuffer, sizeof copyBuffer, &writeError) : -1;
-  while (true) {
-    if (got < 0 && writeError) {
-      writeFailed(in, out, errno);
-      return Copy::next;
-    }
-    if (got < 0) {
-      // The destination exists (perhaps partly written): it is logged so removal finds it.
-      sprintfBox(getString("ErrReadFile"), rel);
-      uninstLogEntry("Copied %s", dest);
-      if (in >= 0) os_close(in);
-      os_close(out);
-      return Copy::next;
-    }
-    if (got == 0) {
-      os_close(in);
-      if (os_close(out) != 0) {  // a write the system held back failed at the end
-        int err = errno;
-        sprintfBox(getString("ErrWriteFile"), err, dest);
-        if (os_remove(dest) != 0) uninstLogEntry("Copied %s", dest);
-        return Copy::next;
-      }
-      uninstLogEntry("Copied %s", dest);
-      return Copy::next;
-    }
-    for (long at = 0; at < got; at += COPY_BLOCK_SIZE) {
-      if (get_input() == KEY_ESCAPE) {
-        mouse_show();
-        if (win_yes_no(getString("InstallCancelStr"), 170, 140, DIALOG_COLOUR) == 1) {
-          os_close(in);
-          os_close(out);
-          os_remove(dest);
-          return Copy::cancelled;
-        }
-        mouse_hide();
-      }
-      totalWritten += static_cast<uint32_t>(std::min<long>(COPY_BLOCK_SIZE, got - at));
-      progressUpdate(totalWritten, typeSize);
-    }
-    got = os_copy(in, out, copyBuffer, sizeof copyBuffer, &writeError);
-  }
-}
-
-}  // namespace
-
-int progressInit(const char* emptyImage, const char* fullImage) {
-  if (!emptyImage || !fullImage) return 0;
-  if (!real_win_add_status_bar(windowGetVRKID(), BAR, fullImage, emptyImage, -1, -1, TAG, __LINE__)) return 0;
-  lastFraction = 0.0f;
-  real_win_update_status_bar(BAR, 0.0f, 0.0f, TAG, __LINE__);
-  return 1;
-}
-
-void progressUpdate(uint32_t done, uint32_t total) {
-  if (total == 0) return;  // no size known: the bar is filled once the copy ends
-  double fraction = static_cast<double>(done) / static_cast<double>(total);
-  if (fraction > 1.0) fraction = 1.0;
-  float next = static_cast<float>(fraction);
-  real_win_update_status_bar(BAR, lastFraction, next, TAG, __LINE__);
-  lastFraction = next;
-}
-
-void progressClose(void) {
-  freeStatusBar(BAR);
-  lastFraction = 0.0f;
-}
-
-void transferFiles(void) {
-  uint32_t totalWritten = 0;
-  if (!progressInit(stringOr("Installing", "ProgressEmpty"), stringOr("Installing", "ProgressFull")))
-    win_msg(getString("ErrProgress"), 100, 100, DIALOG_COLOUR);
-
-  const InstType* type = installType >= 0 && installType < numInstTypes ? &instTypes[installType] : nullptr;
-  const char* listValue = type ? stringOr(type->name, "List") : "";
-  db_file* list = nullptr;
-  if (listValue[0]) {
-    std::memset(listName, 0, sizeof listName);
-    expandMacro(listName, sizeof listName, listValue);
-    debug_printf("File list: %s\n", listName);
-    if (listName[0]) list = db_fopen(listName, "rt");
-  }
-  if (!list) {
-    sprintfBox("%s", getString("ErrFileList"));
-    progressClose();
-    return;
-  }
-  uint32_t typeSize = type->size;
-
-  bool skipping = false;  // inside the rest of a line longer than the buffer
-  while (!db_feof(list)) {
-    if (!db_fgets(line, sizeof line, list)) break;
-    size_t len = std::strlen(line);
-    bool whole = len > 0 && line[len - 1] == '\n';
-    bool wasSkipping = skipping;
-    skipping = !whole && !db_feof(list);
-    if (wasSkipping) continue;
-    if (skipping) {  // never act on a cut path: the rest of the line would name another file
-      sprintfBox(textOr("ErrListLine", "A line of the file list is too long and was skipped:\n%.60s..."), line);
-      continue;
-    }
-    if (whole) line[--len] = '\0';
-    bool isDir = line[0] == 'd' && line[1] == '=';
-    bool isFile = line[0] == 'f' && line[1] == '=';
-    if (!isDir && !isFile) continue;
-    const char* rel = line + 2;
-    if (!isSafeRelativePath(rel)) {
-      sprintfBox(textOr("ErrListEntry", "File list entry outside the destination, skipped:\n%s"), rel);
-      continue;
-    }
-    if (!joinPath(dest, sizeof dest, destPath, rel)) {
-      sprintfBox(textOr("ErrPathTooLong", "Path too long, skipped:\n%s"), rel);
-      continue;
-    }
-    if (isDir) {
-      if (!createDir(dest)) sprintfBox(getString("ErrCreateDir"), dest);
-      continue;
-    }
-    if (copyFile(rel, totalWritten, typeSize) == Copy::cancelled) {
-      progressClose();
-      db_fclose(list);
-      currentState = 1;
-      return;
-    }
-  }
-  db_fclose(list);
-  debug_printf("TotalWritten: %u, TotalSize: %u\n", static_cast<unsigned>(totalWritten), static_cast<unsigned>(typeSize));
-  if (typeSize == 0) progressUpdate(1, 1);
-  progressClose();
-}
-
-int copyUninstallToWindows(void) {
-  constexpr const char* NAME = "vluninst.exe";
-  char windowsDir[INST_PATH_SIZE] = "";
-  db_file* member = db_fopen(NAME, "rb");
-  if (!member) {
-    sprintfBox("%s", getString("ErrUninstOpen"));
-    return 0;
-  }
-  long length = db_filelength(member);
-  db_fclose(member);
-  char target[INST_PATH_SIZE];
-  if (length <= 0 || os_windows_dir(windowsDir, sizeof windowsDir) != 0 ||
-      !joinPath(target, sizeof target, windowsDir, NAME)) {
-    sprintfBox("%s", getString("ErrUninstWrite"));
-    return 0;
-  }
-  void* buffer = MYMALLOC(static_cast<size_t>(length), TAG);
-  bool ok = db_read_to_buf(NAME, buffer, static_cast<size_t>(length)) == 0;
-  if (ok) {
-    int out = os_open(target, OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
-    if (out < 0) {
-      ok = false;
-    } else {
-      ok = os_write(out, buffer, static_cast<unsigned long>(length)) == length;
-      if (os_close(out) != 0) ok = false;
-      if (!ok) os_remove(target);  // no half uninstaller
-    }
-  }
-  MYFREE(buffer, TAG);
-  if (!ok) {
-    sprintfBox("%s", getString("ErrUninstWrite"));
-    return 0;
-  }
-  return 1;
-}
 
 int panelInstalling(void) {
   currentState = 0;
@@ -249,10 +27,10 @@ int panelInstalling(void) {
   mouse_show();
 
   if (currentState != 1) {
-    const char* title = stringOr("Registry Settings", "Title");
-    const char* company = stringOr("Registry Settings", "Company");
-    const char* executable = stringOr("Registry Settings", "Executable");
-    const char* version = stringOr("Registry Settings", "Version");
+    const char* title = settingOr("Registry Settings", "Title");
+    const char* company = settingOr("Registry Settings", "Company");
+    const char* executable = settingOr("Registry Settings", "Executable");
+    const char* version = settingOr("Registry Settings", "Version");
     if (!title[0] || !company[0] || !executable[0] || !version[0]) {
       sprintfBox("%s", "Some registry entries are missing in INSTALL.INI!");
     } else {
@@ -261,7 +39,7 @@ int panelInstalling(void) {
       regAddAppKeys(company, title, version, destPath, executable);
       regAddUninstallKey(title, destPath);
     }
-    const char* folder = stringOr("Shortcuts", "Folder");
+    const char* folder = settingOr("Shortcuts", "Folder");
     makeShortcut(folder, destPath, "ProductTitle", "ProductExe");
     makeShortcut(folder, destPath, "Readme", "ReadmeFile");
     makeShortcut(folder, destPath, "Ereg", "EregExe");

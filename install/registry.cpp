@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "install/config.h"
-#include "install/instutil.h"
+#include "install/instlib.h"
+#include "install/pathutil.h"
 #include "install/settings.h"
 #include "install/uninst.h"
-#include "install/wsseam.h"
 #include "vrk/debug.h"
 
 namespace {

@@ -7,10 +7,9 @@
 #include <ctime>
 
 #include "assoc/assoc.h"
-#include "install/instutil.h"
-#include "install/main.h"
+#include "install/instlib.h"
+#include "install/pathutil.h"
 #include "install/settings.h"
-#include "install/wsseam.h"
 #include "platform/os.h"
 #include "vrk/debug.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "assoc/assoc.h"
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 #include "db/decode.h"
 
@@ -155,13 +155,13 @@ class BuildTest : public ::testing::Test {
 };
 
 TEST_F(BuildTest, LayoutOrderAndNames) {
-  std::vector<db_build_member> m = {
+  std::vector<kit_member> m = {
       {"readme.txt", {'h', 'i'}},  {"Data\\logo.pcx", {1, 2, 3}}, {"data\\Sub\\a.bin", {}},
       {"_last\\x", {9}},           {"Zz\\y", {8}},                {"B.TXT", {7}},
       {"data/fwd.txt", {5}},
   };
   std::string err;
-  ASSERT_TRUE(db_build(file(), m, err)) << err;
+  ASSERT_TRUE(kit_build_archive(file(), m, err)) << err;
   EXPECT_FALSE(fs::exists(file() + ".part"));
   std::vector<uint8_t> b = read_all(file());
   Parsed p = parse(b);
@@ -188,7 +188,7 @@ TEST_F(BuildTest, LayoutOrderAndNames) {
 
 TEST_F(BuildTest, EmptyArchiveHasTheRootDirectory) {
   std::string err;
-  ASSERT_TRUE(db_build(file(), {}, err)) << err;
+  ASSERT_TRUE(kit_build_archive(file(), {}, err)) << err;
   Parsed p = parse(read_all(file()));
   EXPECT_EQ(p.dirs, std::vector<std::string>{"."});
   EXPECT_TRUE(p.entries[0].empty());
@@ -197,32 +197,32 @@ TEST_F(BuildTest, EmptyArchiveHasTheRootDirectory) {
 // Sizes around the block size, in every method; each is parsed and decoded independently.
 TEST_F(BuildTest, MethodsAndBlockEdges) {
   const size_t sizes[] = {0, 1, 16383, 16384, 16385, 2 * 16384 + 100};
-  const db_pack_method methods[] = {db_pack_method::stored, db_pack_method::lzss, db_pack_method::blocks,
-                                    db_pack_method::best};
+  const kit_pack_method methods[] = {kit_pack_method::stored, kit_pack_method::lzss, kit_pack_method::blocks,
+                                    kit_pack_method::best};
   const char* mname[] = {"S", "L", "B", "X"};
-  std::vector<db_build_member> m;
+  std::vector<kit_member> m;
   for (size_t s : sizes)
     for (int k = 0; k < 4; ++k) {
-      db_build_member t;
+      kit_member t;
       t.path = "D" + std::string(mname[k]) + "\\M" + std::to_string(s);
       t.data = texty(s, uint32_t(s + k));
       t.method = methods[k];
       m.push_back(t);
     }
   // Mixed member for blocks: a random (raw) block between packable ones.
-  db_build_member mix;
+  kit_member mix;
   mix.path = "MIX.BIN";
   mix.data = texty(16384, 1);
   std::vector<uint8_t> r = random_bytes(16384, 2), t = texty(5000, 3);
   mix.data.insert(mix.data.end(), r.begin(), r.end());
   mix.data.insert(mix.data.end(), t.begin(), t.end());
-  mix.method = db_pack_method::blocks;
+  mix.method = kit_pack_method::blocks;
   m.push_back(mix);
   // Incompressible members stay stored whatever is asked.
   for (int k = 1; k < 4; ++k) m.push_back({"RND" + std::to_string(k), random_bytes(40000, uint32_t(k)), methods[k]});
 
   std::string err;
-  ASSERT_TRUE(db_build(file(), m, err)) << err;
+  ASSERT_TRUE(kit_build_archive(file(), m, err)) << err;
   std::vector<uint8_t> b = read_all(file());
   Parsed p = parse(b);
   auto find = [&](const std::string& dirn, const std::string& key) -> const Entry* {
@@ -239,11 +239,11 @@ TEST_F(BuildTest, MethodsAndBlockEdges) {
     ASSERT_NE(e, nullptr) << path;
     EXPECT_EQ(e->length, mm.data.size());
     EXPECT_EQ(decode_member(b, *e), mm.data) << path;
-    if (mm.data.size() < 100 || path.rfind("RND", 0) == 0 || mm.method == db_pack_method::stored) {
+    if (mm.data.size() < 100 || path.rfind("RND", 0) == 0 || mm.method == kit_pack_method::stored) {
       EXPECT_EQ(e->flags, DB_METHOD_STORED) << path;
-    } else if (mm.method == db_pack_method::lzss) {
+    } else if (mm.method == kit_pack_method::lzss) {
       EXPECT_EQ(e->flags, DB_METHOD_LZSS) << path;
-    } else if (mm.method == db_pack_method::blocks) {
+    } else if (mm.method == kit_pack_method::blocks) {
       EXPECT_EQ(e->flags, DB_METHOD_BLOCKS) << path;
     } else {
       EXPECT_NE(e->flags, DB_METHOD_STORED) << path;
@@ -262,14 +262,14 @@ TEST_F(BuildTest, MethodsAndBlockEdges) {
 // and whole-member reads.
 TEST_F(BuildTest, ReadBackThroughTheLibrary) {
   const size_t sizes[] = {0, 16383, 16384, 16385, 2 * 16384 + 100};
-  const db_pack_method methods[] = {db_pack_method::stored, db_pack_method::lzss, db_pack_method::blocks};
+  const kit_pack_method methods[] = {kit_pack_method::stored, kit_pack_method::lzss, kit_pack_method::blocks};
   const uint32_t expect_method[] = {DB_METHOD_STORED, DB_METHOD_LZSS, DB_METHOD_BLOCKS};
-  std::vector<db_build_member> m;
+  std::vector<kit_member> m;
   for (size_t s : sizes)
     for (int k = 0; k < 3; ++k)
       m.push_back({"m" + std::to_string(k) + "\\f" + std::to_string(s) + ".bin", texty(s, uint32_t(s * 3 + k)), methods[k]});
   std::string err;
-  ASSERT_TRUE(db_build(file(), m, err)) << err;
+  ASSERT_TRUE(kit_build_archive(file(), m, err)) << err;
   int h = db_init(file().c_str(), nullptr, nullptr);
   ASSERT_NE(h, -1);
   ASSERT_EQ(db_select(h), 0);
@@ -326,26 +326,26 @@ TEST_F(BuildTest, RefusalsLeaveNoFile) {
   };
   for (const auto& [name, why] : bad) {
     std::string err;
-    EXPECT_FALSE(db_build(file(), {{"ok.txt", {1}}, {name, {1}}}, err)) << name;
+    EXPECT_FALSE(kit_build_archive(file(), {{"ok.txt", {1}}, {name, {1}}}, err)) << name;
     EXPECT_NE(err.find(why), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(file()));
     EXPECT_FALSE(fs::exists(file() + ".part"));
   }
   std::string err;
-  EXPECT_FALSE(db_build(file(), {{"Data\\A.txt", {1}}, {"DATA\\a.TXT", {2}}}, err));
+  EXPECT_FALSE(kit_build_archive(file(), {{"Data\\A.txt", {1}}, {"DATA\\a.TXT", {2}}}, err));
   EXPECT_NE(err.find("duplicate member name"), std::string::npos) << err;
   EXPECT_FALSE(fs::exists(file()));
   // A 255-character name and a dir starting with '.' are fine.
-  EXPECT_TRUE(db_build(file(), {{std::string(255, 'N'), {1}}, {".cfg\\x", {2}}}, err)) << err;
+  EXPECT_TRUE(kit_build_archive(file(), {{std::string(255, 'N'), {1}}, {".cfg\\x", {2}}}, err)) << err;
   // An unwritable target fails without leaving anything.
-  EXPECT_FALSE(db_build((dir / "no" / "such" / "dir.dat").string(), {{"a", {1}}}, err));
+  EXPECT_FALSE(kit_build_archive((dir / "no" / "such" / "dir.dat").string(), {{"a", {1}}}, err));
   EXPECT_NE(err.find("cannot create"), std::string::npos) << err;
 }
 
 TEST_F(BuildTest, ReplacesAnExistingArchive) {
   std::string err;
-  ASSERT_TRUE(db_build(file(), {{"A", std::vector<uint8_t>(50000, 'a')}}, err)) << err;
-  ASSERT_TRUE(db_build(file(), {{"B", {1, 2}}}, err)) << err;
+  ASSERT_TRUE(kit_build_archive(file(), {{"A", std::vector<uint8_t>(50000, 'a')}}, err)) << err;
+  ASSERT_TRUE(kit_build_archive(file(), {{"B", {1, 2}}}, err)) << err;
   Parsed p = parse(read_all(file()));
   ASSERT_EQ(p.entries[0].size(), 1u);
   EXPECT_EQ(p.entries[0][0].key, "B");

@@ -114,6 +114,7 @@ class ColorTest : public ::testing::Test {
     colorRegisterAlloc(nullptr, nullptr, nullptr);
     colorInitIO(nullptr, nullptr, nullptr);
     colorSetNameMangler(nullptr);
+    VRK95_hook_color();
     auto p = testPalette();
     ASSERT_EQ(colorBuildColorTable(p.data(), nullptr), 0);
   }

@@ -8,7 +8,7 @@
 
 #include "archive_util.h"
 #include "color/color.h"
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 #include "install/datafile.h"
 #include "install/memdbg.h"
@@ -64,7 +64,7 @@ class Datafile : public ::testing::Test {
     ASSERT_EQ(colorBuildColorTable(cube.data(), nullptr), 0);
     std::string error;
     const std::string arc = dir.file("p.dat");
-    ASSERT_TRUE(db_build(arc,
+    ASSERT_TRUE(kit_build_archive(arc,
                          {{"LOGO.PCX", pcxFile(pixels, picturePalette())},
                           {"NOTE.TXT", Bytes{'h', 'i', '!'}},
                           {"EMPTY.BIN", {}},

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "archive_util.h"
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 
 using namespace archive_util;
@@ -16,15 +16,15 @@ namespace {
 
 std::string make_archive(const TempDir& dir, const std::vector<std::pair<std::string, std::string>>& members,
                          const char* name = "test.dat") {
-  std::vector<db_build_member> ms;
+  std::vector<kit_member> ms;
   for (const auto& [path, text] : members) {
-    db_build_member m;
+    kit_member m;
     m.path = path;
     m.data.assign(text.begin(), text.end());
     ms.push_back(m);
   }
   std::string file = dir.file(name), error;
-  EXPECT_TRUE(db_build(file, ms, error)) << error;
+  EXPECT_TRUE(kit_build_archive(file, ms, error)) << error;
   return file;
 }
 

@@ -13,7 +13,7 @@
 #include <random>
 #include <string>
 
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 #include "install/instutil.h"
 #include "install/main.h"
@@ -21,7 +21,7 @@
 #include "install/registry.h"
 #include "install/settings.h"
 #include "install/uninst.h"
-#include "install/wsseam.h"
+#include "tests/support/wsseam_fake.h"
 #include "platform/os.h"
 #ifndef _WIN32
 #include "platform/host/machine.h"
@@ -156,7 +156,7 @@ class EngineTest : public ::testing::Test {
       fs::create_directories(p.parent_path());
       std::ofstream(p, std::ios::binary) << data;
     }
-    std::vector<db_build_member> members;
+    std::vector<kit_member> members;
     members.push_back({"install.ini", std::vector<uint8_t>(ini.begin(), ini.end())});
     if (!lists.count("typical.lst")) members.push_back({"typical.lst", {}});
     for (const auto& [name, text] : lists) members.push_back({name, std::vector<uint8_t>(text.begin(), text.end())});
@@ -165,7 +165,7 @@ class EngineTest : public ::testing::Test {
       members.push_back({"vluninst.exe", std::vector<uint8_t>(exe.begin(), exe.end())});
     }
     std::string error;
-    ASSERT_TRUE(db_build((medium / "install.dat").string(), members, error)) << error;
+    ASSERT_TRUE(kit_build_archive((medium / "install.dat").string(), members, error)) << error;
     ASSERT_GE(db_init("install.dat", nullptr, nullptr), 0);
     ASSERT_EQ(initSettings(), 1);
     ASSERT_EQ(initInstTypes(), 1);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "archive_util.h"
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 #include "install/fontmgr.h"
 
@@ -80,7 +80,7 @@ TEST(FontManagerLoad, ReadsHeaderGlyphsAndBitmap) {
 TEST(FontManagerLoad, ThroughTheArchive) {
   archive_util::TempDir dir("fontmgr");
   std::string err;
-  ASSERT_TRUE(db_build(dir.file("f.dat"), {{"FONT2.AAF", make_aaf(), db_pack_method::lzss}}, err)) << err;
+  ASSERT_TRUE(kit_build_archive(dir.file("f.dat"), {{"FONT2.AAF", make_aaf(), kit_pack_method::lzss}}, err)) << err;
   int h = db_init(dir.file("f.dat").c_str(), nullptr, nullptr);
   ASSERT_NE(h, -1);
   db_select(h);

@@ -77,11 +77,11 @@ TEST_F(InstUtil, FifteenTypesAreAcceptedSixteenRefused) {
   settingsClose();
   db_exit();
   fs::remove(medium / "install.dat");
-  std::vector<db_build_member> members;
+  std::vector<kit_member> members;
   std::string ini = defaultIni(list(16));
   members.push_back({"install.ini", std::vector<uint8_t>(ini.begin(), ini.end())});
   std::string error;
-  ASSERT_TRUE(db_build((medium / "install.dat").string(), members, error));
+  ASSERT_TRUE(kit_build_archive((medium / "install.dat").string(), members, error));
   ASSERT_GE(db_init("install.dat", nullptr, nullptr), 0);
   ASSERT_EQ(initSettings(), 1);
   wsseamReset();
@@ -91,11 +91,11 @@ TEST_F(InstUtil, FifteenTypesAreAcceptedSixteenRefused) {
 }
 
 TEST_F(InstUtil, NoTypeListIsRefused) {
-  std::vector<db_build_member> members;
+  std::vector<kit_member> members;
   std::string ini = kStrings;
   members.push_back({"install.ini", std::vector<uint8_t>(ini.begin(), ini.end())});
   std::string error;
-  ASSERT_TRUE(db_build((medium / "install.dat").string(), members, error));
+  ASSERT_TRUE(kit_build_archive((medium / "install.dat").string(), members, error));
   ASSERT_GE(db_init("install.dat", nullptr, nullptr), 0);
   ASSERT_EQ(initSettings(), 1);
   EXPECT_EQ(initInstTypes(), 0);

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "archive_util.h"
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 #include "install/fontmgr.h"
 #include "vrk/text.h"
@@ -65,7 +65,7 @@ class KitFontTest : public ::testing::Test {
   // Puts `data` into an archive as `member` and makes it current.
   void archive_with(const std::string& member, const Bytes& data) {
     std::string err;
-    ASSERT_TRUE(db_build(dir.file("a.dat"), {{member, data, db_pack_method::best}}, err)) << err;
+    ASSERT_TRUE(kit_build_archive(dir.file("a.dat"), {{member, data, kit_pack_method::best}}, err)) << err;
     int h = db_init(dir.file("a.dat").c_str(), nullptr, nullptr);
     ASSERT_NE(h, -1);
     db_select(h);

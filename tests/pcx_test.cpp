@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive_util.h"
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 #include "install/memdbg.h"
 #include "install/pcx.h"
@@ -205,7 +205,7 @@ TEST_F(PcxFile, LoadsThroughTheArchive) {
   const Bytes file = with(with(header(0, 0, 2, 1, 4), Bytes{1, 2, 3, 0, 0xC4, 9}), palette(3));
   std::string error;
   const std::string arc = dir.file("x.dat");
-  ASSERT_TRUE(db_build(arc, {{"ART\\LOGO.PCX", file}, {"BAD.PCX", Bytes(file.begin(), file.begin() + 130)}}, error))
+  ASSERT_TRUE(kit_build_archive(arc, {{"ART\\LOGO.PCX", file}, {"BAD.PCX", Bytes(file.begin(), file.begin() + 130)}}, error))
       << error;
   ASSERT_GE(db_init(arc.c_str(), nullptr, nullptr), 0);
   int w = 0, h = 0;

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 #include "install/main.h"
 #include "install/memdbg.h"
@@ -93,7 +93,7 @@ TEST_F(Settings, ScriptFromTheArchiveOverridesDefaults) {
       "[End]\r\n"
       "Run2=game.exe\r\n";
   std::string error;
-  ASSERT_TRUE(db_build(archive.string(), {{"INSTALL.INI", std::vector<uint8_t>(script.begin(), script.end())}}, error))
+  ASSERT_TRUE(kit_build_archive(archive.string(), {{"INSTALL.INI", std::vector<uint8_t>(script.begin(), script.end())}}, error))
       << error;
   ASSERT_GE(db_init(archive.string().c_str(), nullptr, nullptr), 0);
 

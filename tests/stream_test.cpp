@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "archive_util.h"
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 
 using namespace archive_util;
@@ -15,8 +15,8 @@ using namespace archive_util;
 namespace {
 
 const size_t kSizes[] = {0, 1, 16383, 16384, 16385, 2 * 16384 + 100};
-const std::pair<db_pack_method, const char*> kMethods[] = {
-    {db_pack_method::lzss, "L"}, {db_pack_method::stored, "S"}, {db_pack_method::blocks, "B"}};
+const std::pair<kit_pack_method, const char*> kMethods[] = {
+    {kit_pack_method::lzss, "L"}, {kit_pack_method::stored, "S"}, {kit_pack_method::blocks, "B"}};
 
 std::string member_name(const char* m, size_t size) { return std::string(m) + std::to_string(size) + ".BIN"; }
 
@@ -24,17 +24,17 @@ class Streams : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new TempDir("streams");
-    std::vector<db_build_member> ms;
+    std::vector<kit_member> ms;
     for (auto [method, tag] : kMethods) {
       for (size_t size : kSizes) {
-        db_build_member m;
+        kit_member m;
         m.path = member_name(tag, size);
         m.data = pattern(size, uint32_t(size));
         m.method = method;
         ms.push_back(m);
       }
       // CR LF pairs, one split across the first block boundary.
-      db_build_member text;
+      kit_member text;
       text.path = std::string(tag) + "TEXT.TXT";
       std::string s(16384, 'x');
       s[10] = '\r';
@@ -46,14 +46,14 @@ class Streams : public ::testing::Test {
       text.method = method;
       ms.push_back(text);
     }
-    db_build_member be;
+    kit_member be;
     be.path = "BE.BIN";
     be.data = {0x12, 0x34, 0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x02, 0xAB};
-    be.method = db_pack_method::stored;
+    be.method = kit_pack_method::stored;
     ms.push_back(be);
     std::string error;
     file_ = new std::string(dir_->file("s.dat"));
-    ASSERT_TRUE(db_build(*file_, ms, error)) << error;
+    ASSERT_TRUE(kit_build_archive(*file_, ms, error)) << error;
     std::filesystem::create_directories(dir_->path / "patch");
   }
   static void TearDownTestSuite() {
@@ -366,7 +366,7 @@ TEST_F(Streams, ProgressCallbackCounts) {
     g_calls = 0;
     ASSERT_EQ(db_read_to_buf(name.c_str(), buf.data(), size), 0);
     // Whole-member reads of stored and block members are counted; one stream members are not.
-    EXPECT_EQ(g_calls, method == db_pack_method::lzss ? 0 : 2);
+    EXPECT_EQ(g_calls, method == kit_pack_method::lzss ? 0 : 2);
   }
   db_register_callback(nullptr, 16384);
   g_calls = 0;

@@ -15,7 +15,7 @@
 
 #include "archive_util.h"
 #include "color/color.h"
-#include "db/build.h"
+#include "kit/build.h"
 #include "db/db.h"
 #include "vrk/text.h"
 
@@ -61,17 +61,17 @@ struct Archive {
   archive_util::TempDir dir{"text"};
   int handle = -1;
   explicit Archive(const std::vector<std::pair<std::string, Bytes>>& members) {
-    std::vector<db_build_member> ms;
+    std::vector<kit_member> ms;
     for (const auto& [name, data] : members) {
-      db_build_member m;
+      kit_member m;
       m.path = name;
       m.data = data;
-      m.method = db_pack_method::stored;
+      m.method = kit_pack_method::stored;
       ms.push_back(m);
     }
-    if (ms.empty()) ms.push_back({"OTHER.TXT", {'x'}, db_pack_method::stored});
+    if (ms.empty()) ms.push_back({"OTHER.TXT", {'x'}, kit_pack_method::stored});
     std::string err;
-    EXPECT_TRUE(db_build(dir.file("t.dat"), ms, err)) << err;
+    EXPECT_TRUE(kit_build_archive(dir.file("t.dat"), ms, err)) << err;
     handle = db_init(dir.file("t.dat").c_str(), nullptr, nullptr);
     EXPECT_NE(handle, -1);
     db_select(handle);

@@ -6,7 +6,7 @@
 //   setupkit cat FILE NAME
 //   setupkit verify FILE
 //
-// Archives are written with db_build and read back through the database library, so what the
+// Archives are written with kit_build_archive and read back through the database library, so what the
 // tool reports is what the installer will see.
 
 #include <algorithm>
@@ -21,10 +21,11 @@
 #include <string_view>
 #include <vector>
 
-#include "db/build.h"
+#include "kit/build.h"
 #include "tools/kit_convert.h"
 #include "db/db.h"
 #include "db/decode.h"
+#include "platform/host/machine.h"
 
 namespace fs = std::filesystem;
 
@@ -269,14 +270,14 @@ int cmd_pack(const std::vector<std::string>& args) {
   const std::string* out = option(p, "-o");
   if (!out) out = option(p, "--output");
   if (p.pos.size() != 1 || !out) return usage_error("pack", "pack needs one DIR and -o FILE");
-  db_pack_method method = db_pack_method::best;
+  kit_pack_method method = kit_pack_method::best;
   if (const std::string* m = option(p, "--method")) {
     if (*m == "lzss")
-      method = db_pack_method::lzss;
+      method = kit_pack_method::lzss;
     else if (*m == "stored")
-      method = db_pack_method::stored;
+      method = kit_pack_method::stored;
     else if (*m == "blocks")
-      method = db_pack_method::blocks;
+      method = kit_pack_method::blocks;
     else
       return usage_error("pack", "unknown method '" + *m + "' (lzss, stored or blocks)");
   }
@@ -302,11 +303,11 @@ int cmd_pack(const std::vector<std::string>& args) {
   if (ec) return fail(root, ec.message());
   std::sort(files.begin(), files.end());
 
-  std::vector<db_build_member> members;
+  std::vector<kit_member> members;
   members.reserve(files.size());
   uint64_t total = 0;
   for (const auto& [rel, path] : files) {
-    db_build_member m;
+    kit_member m;
     m.path = rel;
     m.method = method;
     FILE* f = std::fopen(path.string().c_str(), "rb");
@@ -322,7 +323,7 @@ int cmd_pack(const std::vector<std::string>& args) {
   }
 
   std::string err;
-  if (!db_build(*out, members, err)) return fail(*out, err);
+  if (!kit_build_archive(*out, members, err)) return fail(*out, err);
   uintmax_t size = fs::file_size(*out, ec);
   std::printf("%s: %zu members, %" PRIu64 " bytes packed into %ju bytes\n", out->c_str(), members.size(), total,
               ec ? uintmax_t(0) : size);
@@ -606,6 +607,8 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The tool works on the author's own files, named by host paths, not on an emulated machine.
+  os_host_native_paths(1);
   try {
     return run(argc, argv);
   } catch (const std::bad_alloc&) {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/os.h"
+
 namespace {
 
 debug_func_fn debug_func = nullptr;
@@ -65,7 +67,7 @@ void debug_register_log(const char* name, const char* mode) {
   // The runtime's text-mode flag is not portable; line-ending translation is the runtime's own.
   const char plain[2] = {mode[0], '\0'};
   // A file that cannot be opened leaves the channel selected with no file: every write fails.
-  fd = name ? std::fopen(name, plain) : nullptr;
+  fd = name ? os_fopen(name, plain) : nullptr;
 }
 
 void debug_register_func(debug_func_fn fn) { selectChannel(fn); }

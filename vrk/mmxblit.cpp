@@ -1,11 +1,12 @@
 // Fast block movers: SSE2 loads and stores of 16 bytes (two 8-byte blocks) at a time, then one
 // 8-byte block for an odd count. On 32-bit x86 the instructions are enabled per function and used
-// only after CPUID said the processor has SSE2; 64-bit x86 always has them.
+// only after the platform said the processor has SSE2; 64-bit x86 always has them.
 #include "vrk/mmxblit.h"
+
+#include "platform/cpu.h"
 
 #if defined(__i386__) || defined(__x86_64__) || defined(_M_IX86) || defined(_M_X64)
 #define VRK_HAVE_SSE2_PATH 1
-#include <cpuid.h>
 #include <emmintrin.h>
 #define VRK_SSE2 __attribute__((target("sse2")))
 #else
@@ -14,19 +15,7 @@
 
 #if VRK_HAVE_SSE2_PATH
 
-int VRK_fast_blit_available(void) {
-#if defined(__x86_64__) || defined(_M_X64)
-  return 1;
-#else
-  static int answer = -1;
-  if (answer < 0) {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    // __get_cpuid checks that the processor has CPUID (the identification flag toggles) first.
-    answer = (__get_cpuid(1, &a, &b, &c, &d) && (d & (1u << 26))) ? 1 : 0;
-  }
-  return answer;
-#endif
-}
+int VRK_fast_blit_available(void) { return plat_cpu_has_sse2(); }
 
 VRK_SSE2 void VRK_fast_copy_blocks(uint8_t* dst, const uint8_t* src, size_t blocks) {
   // Eight blocks (64 bytes) per round: four loads before four stores.

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "color/color.h"
 #include "platform/driver.h"
 #include "vrk/grasm.h"
 #include "vrk/grbuf.h"
@@ -308,3 +309,5 @@ void trans_palcpy(uint16_t* dst, const uint8_t* src, int count, uint8_t trans) {
   for (int i = 0; i < count; ++i)
     if (src[i] != trans) dst[i] = VRK95_Pal16[src[i]];
 }
+
+void VRK95_hook_color(void) { colorSetPaletteHook(VRK95_SetPalette, VRK95_SetPaletteEntries); }

@@ -69,6 +69,8 @@ void VRK95_SetPaletteEntry(int index, int r, int g, int b);
 void VRK95_SetPaletteEntries(const uint8_t* triples, int first, int count);
 // Sets all 256 entries from 768 bytes of triples.
 void VRK95_SetPalette(const uint8_t* triples);
+// Makes the colour system hand its palettes to the display (the window system's start calls it).
+void VRK95_hook_color(void);
 // Reads one entry; 0, or -1 for an index outside 0-255 or a palette that cannot be read.
 int VRK95_GetPaletteEntry(int index, int* r, int* g, int* b);
 // A static 768-byte copy of the palette, overwritten by the next call; null when it cannot be read.

@@ -1,12 +1,9 @@
-// The Windows program entry for programs that bring no main of their own (the installer): it
-// hands over to VRK95_WinMain with the application's entry vrk_main. A program with its own main
-// (tests, tools) never pulls this file in.
-#if defined(_WIN32)
+// The window system's side of the program entry: programs without a main of their own (the
+// installer) start here, and the application's entry vrk_main runs inside VRK95_WinMain. Kept in
+// a file of its own so that only those programs need a vrk_main.
+#include "platform/entry.h"
 #include "vrk/winmain.h"
 
 int vrk_main(int argc, char** argv);
 
-extern "C" int __attribute__((stdcall)) WinMain(void* /*instance*/, void* /*previous*/, char* cmdline, int show) {
-  return VRK95_WinMain(cmdline, show, vrk_main);
-}
-#endif
+int plat_program_entry(const char* cmdline, int show) { return VRK95_WinMain(cmdline, show, vrk_main) ? 0 : 1; }

@@ -290,7 +290,23 @@ int os_host_full_path(const char* path, std::string* out) {
   return 0;
 }
 
+namespace {
+bool nativePaths = false;
+}  // namespace
+
+void os_host_native_paths(int on) { nativePaths = on != 0; }
+
 int os_host_map(const char* path, std::string* host) {
+  if (nativePaths) {
+    if (!path || !*path) {
+      errno = ENOENT;
+      return -1;
+    }
+    *host = path;
+    for (char& c : *host)
+      if (c == '\\') c = '/';
+    return 0;
+  }
   if (!ensure()) return -1;
   WinPath w;
   if (resolve(path, &w) != 0) return -1;

@@ -21,6 +21,10 @@ void os_host_reset(void);
 std::string os_host_root(void);
 // The host directory that is the medium (drive Z:); empty when the machine cannot start.
 std::string os_host_medium(void);
+// With on = 1 the OS services take the host's own paths as they stand (a backslash read as '/'), with no
+// machine behind them: for host programs that work on the author's files, such as the authoring
+// tool. 0 (the default) goes back to Windows paths on the emulated machine.
+void os_host_native_paths(int on);
 // Maps a Windows path onto the host path it names (existing components matched without regard to
 // case); 0, or -1 with errno (ENOENT: no such drive or no current directory; EACCES: climbs out).
 int os_host_map(const char* path, std::string* host);

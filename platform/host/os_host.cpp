@@ -2,6 +2,7 @@
 // Windows machine (platform/host/machine.h maps every Windows path first).
 #include "platform/os.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <strings.h>
@@ -171,6 +172,22 @@ int os_access(const char* path) {
   std::string host;
   if (os_host_map(path, &host) != 0) return -1;
   return access(host.c_str(), F_OK) == 0 ? 0 : -1;
+}
+
+int os_list_dir(const char* path, int (*fn)(const os_dir_entry* entry, void* ctx), void* ctx) {
+  std::string host;
+  if (!fn || os_host_map(path, &host) != 0) return -1;
+  DIR* d = opendir(host.c_str());
+  if (!d) return -1;
+  while (dirent* e = readdir(d)) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    struct stat st;
+    std::string full = host + "/" + e->d_name;
+    os_dir_entry entry{e->d_name, stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0};
+    if (fn(&entry, ctx)) break;
+  }
+  closedir(d);
+  return 0;
 }
 
 int os_disk_free(int drive, uint32_t* free_bytes) {

@@ -102,6 +102,27 @@ int os_remove(const char* path) { return path && std::remove(path) == 0 ? 0 : -1
 
 int os_access(const char* path) { return path && _access(path, 0) == 0 ? 0 : -1; }
 
+int os_list_dir(const char* path, int (*fn)(const os_dir_entry* entry, void* ctx), void* ctx) {
+  if (!path || !fn) return -1;
+  size_t n = std::strlen(path);
+  char pattern[MAX_PATH];
+  const char* sep = (n == 0 || path[n - 1] == '\\' || path[n - 1] == '/' || path[n - 1] == ':') ? "" : "\\";
+  if (n + std::strlen(sep) + 2 > sizeof pattern) return -1;
+  std::strcpy(pattern, path);
+  std::strcat(pattern, sep);
+  std::strcat(pattern, "*");
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(pattern, &fd);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : -1;
+  do {
+    if (std::strcmp(fd.cFileName, ".") == 0 || std::strcmp(fd.cFileName, "..") == 0) continue;
+    os_dir_entry entry{fd.cFileName, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0};
+    if (fn(&entry, ctx)) break;
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return 0;
+}
+
 int os_disk_free(int drive, uint32_t* free_bytes) {
   if (free_bytes) *free_bytes = 0;
   if (!free_bytes || drive < 1 || drive > 26) {

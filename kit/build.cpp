@@ -7,7 +7,7 @@
 // into the reserved space at the end. Everything goes to a temporary file that replaces the
 // target only once it is complete.
 
-#include "db/build.h"
+#include "kit/build.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -30,7 +30,7 @@ struct Item {
   std::string dir;   // "" for the root
   std::string name;  // member name within dir
   std::string path;  // upper-cased full path
-  const db_build_member* src;
+  const kit_member* src;
 };
 
 struct Dir {
@@ -89,14 +89,14 @@ bool normalise(const std::string& in, Item& out, std::string& error) {
 
 // Packs `data` with the requested method; sets `method` to what was used (stored when packing
 // does not shrink the member) and fills `packed` (left empty for stored).
-void pack(const std::vector<uint8_t>& data, db_pack_method want, uint32_t& method, std::vector<uint8_t>& packed) {
+void pack(const std::vector<uint8_t>& data, kit_pack_method want, uint32_t& method, std::vector<uint8_t>& packed) {
   packed.clear();
   method = DB_METHOD_STORED;
-  if (data.empty() || want == db_pack_method::stored) return;
+  if (data.empty() || want == kit_pack_method::stored) return;
 
   std::vector<uint8_t> one, blocks;
-  if (want == db_pack_method::lzss || want == db_pack_method::best) lzss_encode(data.data(), data.size(), one);
-  if (want == db_pack_method::blocks || want == db_pack_method::best) {
+  if (want == kit_pack_method::lzss || want == kit_pack_method::best) lzss_encode(data.data(), data.size(), one);
+  if (want == kit_pack_method::blocks || want == kit_pack_method::best) {
     std::vector<uint8_t> tmp;
     for (size_t at = 0; at < data.size(); at += DB_BLOCK_SIZE) {
       size_t n = std::min<size_t>(DB_BLOCK_SIZE, data.size() - at);
@@ -153,7 +153,7 @@ struct Arrays {
 
 }  // namespace
 
-bool db_build(const std::string& file, const std::vector<db_build_member>& members, std::string& error) {
+bool kit_build_archive(const std::string& file, const std::vector<kit_member>& members, std::string& error) {
   error.clear();
   if (file.empty()) {
     error = "no archive file name";

@@ -1,6 +1,13 @@
-// Window-system seam: STAND-IN, to be replaced by the window system (input, dialogs, mouse), the
-// toolkit (status bar, pictures, managed windows) and the installer's message box when they land.
-#include "install/wsseam.h"
+// The scripted user interface for the install engine's tests: the calls the engine makes, with
+// their real names, answered from queues and captured.
+#include "tests/support/wsseam_fake.h"
+
+#include "install/instlib.h"
+#include "install/widget.h"
+#include "install/window.h"
+#include "vrk/input.h"
+#include "vrk/intrface.h"
+#include "vrk/mouse.h"
 
 #include <cstdarg>
 #include <cstdio>
