@@ -95,8 +95,9 @@ struct TempFile {
 
 // An untagged colour file: the given 6-bit palette and the current colorTable.
 Bytes untaggedFile(const uint8_t* pal6) {
-  Bytes b(pal6, pal6 + 768);
-  b.insert(b.end(), colorTable, colorTable + 32768);
+  Bytes b(768 + 32768);
+  std::memcpy(b.data(), pal6, 768);
+  std::memcpy(b.data() + 768, colorTable, 32768);
   return b;
 }
 
