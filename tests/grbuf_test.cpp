@@ -104,33 +104,54 @@ TEST(DrawLine, HorizontalVerticalAndBoxCorners) {
   EXPECT_EQ(d.at(3, 9), 1);  // the left edge is drawn after the bottom
 }
 
-TEST(DrawLine, DirectionDoesNotMatterAndLinesHaveNoGaps) {
-  std::mt19937 rng(7);
-  for (int i = 0; i < 3000; ++i) {
-    int x1 = int(rng() % 48), y1 = int(rng() % 48), x2 = int(rng() % 48), y2 = int(rng() % 48);
-    if (x1 == x2 || y1 == y2) continue;
-    Pic a(48, 48), b(48, 48);
-    draw_line(a.p(), a.w, x1, y1, x2, y2, 1);
-    draw_line(b.p(), b.w, x2, y2, x1, y1, 1);
-    ASSERT_EQ(a.px, b.px) << x1 << "," << y1 << " " << x2 << "," << y2;
-    EXPECT_EQ(a.at(x1, y1), 1);
-    EXPECT_EQ(a.at(x2, y2), 1);
-    // Every column (shallow) or row (steep) between the ends holds a pixel, within one of the ideal line.
-    const bool shallow = std::abs(x2 - x1) > std::abs(y2 - y1);
-    const int lo = shallow ? std::min(x1, x2) : std::min(y1, y2), hi = shallow ? std::max(x1, x2) : std::max(y1, y2);
-    for (int m = lo; m <= hi; ++m) {
-      int hits = 0;
-      for (int k = 0; k < 48; ++k) {
-        int x = shallow ? m : k, y = shallow ? k : m;
-        if (!a.at(x, y)) continue;
-        ++hits;
-        double t = shallow ? double(m - x1) / (x2 - x1) : double(m - y1) / (y2 - y1);
-        double ideal = shallow ? y1 + t * (y2 - y1) : x1 + t * (x2 - x1);
-        EXPECT_LE(std::abs(k - ideal), 1.0) << x1 << "," << y1 << " " << x2 << "," << y2 << " at " << m;
-      }
-      EXPECT_GE(hits, 1) << "gap in line " << x1 << "," << y1 << " " << x2 << "," << y2 << " at " << m;
-    }
-  }
+// Every line between two points of a 12 x 12 grid (rows aside, which stop short of their right
+// end): drawn either way round it gives the same pixels, all inside the end points' bounding box,
+// both ends set, one pixel per step of the longer axis, each the nearest to the ideal line, the
+// steps 8-connected. The line is also drawn into a buffer of exactly its bounding box, where
+// AddressSanitizer sees any write past it.
+TEST(DrawLine, EveryLineOfAGridIsOneConnectedRunInsideItsBox) {
+  constexpr int N = 12, M = 12;  // grid, and the margin around it
+  for (int x1 = 0; x1 < N; ++x1)
+    for (int y1 = 0; y1 < N; ++y1)
+      for (int x2 = 0; x2 < N; ++x2)
+        for (int y2 = 0; y2 < N; ++y2) {
+          if (y1 == y2) continue;
+          Pic a(N + 2 * M, N + 2 * M), b(N + 2 * M, N + 2 * M);
+          draw_line(a.p(), a.w, x1 + M, y1 + M, x2 + M, y2 + M, 1);
+          draw_line(b.p(), b.w, x2 + M, y2 + M, x1 + M, y1 + M, 1);
+          const auto line = ::testing::Message() << "(" << x1 << "," << y1 << ")-(" << x2 << "," << y2 << ")";
+          ASSERT_EQ(a.px, b.px) << line;
+          const int lx = std::min(x1, x2), hx = std::max(x1, x2), ly = std::min(y1, y2), hy = std::max(y1, y2);
+          const bool shallow = hx - lx > hy - ly;
+          const int major = shallow ? hx - lx : hy - ly;
+          int count = 0, prev = 0;
+          for (int y = 0; y < a.h; ++y)
+            for (int x = 0; x < a.w; ++x) {
+              if (!a.at(x, y)) continue;
+              ++count;
+              ASSERT_TRUE(x - M >= lx && x - M <= hx && y - M >= ly && y - M <= hy) << line << " sets " << x - M << "," << y - M;
+            }
+          ASSERT_EQ(a.at(x1 + M, y1 + M), 1) << line;
+          ASSERT_EQ(a.at(x2 + M, y2 + M), 1) << line;
+          ASSERT_EQ(count, major + 1) << line;
+          for (int m = 0; m <= major; ++m) {
+            // The one pixel at step m of the longer axis, from the first end.
+            const int at_major = shallow ? x1 + (x2 > x1 ? m : -m) : y1 + (y2 > y1 ? m : -m);
+            int k = -1;
+            for (int q = 0; q < N; ++q)
+              if (shallow ? a.at(at_major + M, q + M) : a.at(q + M, at_major + M)) k = q;
+            ASSERT_GE(k, 0) << line << " has a gap at step " << m;
+            const double t = double(m) / major;
+            const double ideal = shallow ? y1 + t * (y2 - y1) : x1 + t * (x2 - x1);
+            ASSERT_LE(std::abs(k - ideal), 0.5) << line << " at step " << m;
+            if (m > 0) {
+              ASSERT_LE(std::abs(k - prev), 1) << line << " breaks at step " << m;
+            }
+            prev = k;
+          }
+          std::vector<uint8_t> tight(size_t(hx - lx + 1) * size_t(hy - ly + 1));
+          draw_line(tight.data(), hx - lx + 1, x1 - lx, y1 - ly, x2 - lx, y2 - ly, 1);
+        }
 }
 
 TEST(DrawCircle, SymmetricAndOnTheRadius) {

@@ -56,12 +56,6 @@ void draw_line(uint8_t* buf, int pitch, int x1, int y1, int x2, int y2, int colo
   const int dx = x2 - x1;
   const int dy = y2 > y1 ? y2 - y1 : y1 - y2;
   const ptrdiff_t row = y2 > y1 ? pitch : -ptrdiff_t(pitch);
-  // Four tracers: P1 forward from the start, P2 backward from the end, P3 forward and P4 backward
-  // from the midpoint; each covers a quarter of the major axis.
-  uint8_t* p1 = at(buf, pitch, x1, y1);
-  uint8_t* p2 = at(buf, pitch, x2, y2);
-  uint8_t* p3 = p1 + (dx >> 1) + (dy >> 1) * row;
-  uint8_t* p4 = p3;
   int major, minor;
   ptrdiff_t major_step, minor_step;
   if (dx > dy) {
@@ -69,22 +63,23 @@ void draw_line(uint8_t* buf, int pitch, int x1, int y1, int x2, int y2, int colo
   } else {
     major = dy, minor = dx, major_step = row, minor_step = 1;
   }
-  // (major + 1) / 4 steps: with major / 4 a major length of 4k + 3 left one pixel between P3 and P2 unset.
-  int n = (major + 1) >> 2;
-  int e = minor - (major >> 1);
-  for (;;) {
+  // Two tracers, from each end toward the middle, each taking the nearer pixel at every step of the
+  // major axis (the minor offset of step i is i * minor / major rounded half up; the backward
+  // tracer rounds the mirrored way, so both meet on one line). Every pixel lies between the end
+  // points, both ends are set, and the pixels form one 8-connected run.
+  uint8_t* p1 = at(buf, pitch, x1, y1);
+  uint8_t* p2 = at(buf, pitch, x2, y2);
+  const int two_major = 2 * major, two_minor = 2 * minor;
+  int e1 = major;      // (2 * i * minor + major) mod (2 * major) for the forward tracer's step i
+  int e2 = major - 1;  // (2 * i * minor + major - 1) mod (2 * major) for the backward tracer
+  for (int a = 0, b = major;;) {
     *p1 = c;
     *p2 = c;
-    *p3 = c;
-    *p4 = c;
-    if (n == 0) break;
-    if (e >= 0) {
-      p1 += minor_step, p3 += minor_step, p2 -= minor_step, p4 -= minor_step;
-      e -= major;
-    }
-    p1 += major_step, p3 += major_step, p2 -= major_step, p4 -= major_step;
-    e += minor;
-    --n;
+    if (++a > --b) break;
+    p1 += major_step, p2 -= major_step;
+    e1 += two_minor, e2 += two_minor;
+    if (e1 >= two_major) p1 += minor_step, e1 -= two_major;
+    if (e2 >= two_major) p2 -= minor_step, e2 -= two_major;
   }
 }
 
