@@ -192,6 +192,22 @@ TEST(Scale, RepeatsDropsAndCoversTheDestination) {
       EXPECT_EQ(d.at(0, 0), 1);
       EXPECT_EQ(d.at(dw - 1, dh - 1), 9);
     }
+  // Every one-row size pair up to 24: each destination column shows the source pixel whose 16.16
+  // range holds it, and columns past the last range (the ratio is cut) show the last pixel.
+  for (int sw = 1; sw <= 24; ++sw)
+    for (int dw = 1; dw <= 24; ++dw) {
+      std::vector<uint8_t> row(static_cast<size_t>(sw));
+      for (int x = 0; x < sw; ++x) row[size_t(x)] = uint8_t(x + 1);
+      Pic d(dw, 1);
+      cscale(row.data(), sw, 1, sw, d.p(), dw, 1, dw);
+      const int64_t xs = (int64_t(dw) << 16) / sw;
+      for (int c = 0; c < dw; ++c) {
+        int want = sw;
+        for (int x = 0; x < sw; ++x)
+          if (c >= (x * xs) >> 16 && c < ((x + 1) * xs) >> 16) want = x + 1;
+        ASSERT_EQ(d.at(c, 0), want) << sw << " -> " << dw << " at column " << c;
+      }
+    }
   const uint8_t holes[4] = {0, 2, 3, 0};
   Pic t(4, 4, 9);
   trans_cscale(holes, 2, 2, 2, t.p(), 4, 4, 4);

@@ -16,15 +16,17 @@ inline const uint8_t* at(const uint8_t* buf, int pitch, int x, int y) { return b
 template <bool Trans>
 void scale(const uint8_t* src, int sw, int sh, int spitch, uint8_t* dst, int dw, int dh, int dpitch) {
   if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
-  // Source pixel x covers destination columns [x*dw/sw, (x+1)*dw/sw): exact ratios, so that every
-  // destination column and row is written whatever the two sizes are.
+  // Source pixel x covers destination columns [(x * xs) >> 16, ((x + 1) * xs) >> 16) with the
+  // 16.16 ratio xs = (dw << 16) / sw, rows likewise. The ratio is cut, so the last range can end
+  // short of the edge (3 -> 7 leaves column 6): the last source column and row reach the edge.
+  const int64_t xs = (int64_t(dw) << 16) / sw, ys = (int64_t(dh) << 16) / sh;
   for (int y = 0; y < sh; ++y) {
-    int r0 = int(int64_t(y) * dh / sh), r1 = int(int64_t(y + 1) * dh / sh);
-    if (r0 == r1) continue;
+    int r0 = int((y * ys) >> 16), r1 = y == sh - 1 ? dh : int(((y + 1) * ys) >> 16);
+    if (r0 >= r1) continue;
     const uint8_t* s = at(src, spitch, 0, y);
     for (int x = 0; x < sw; ++x) {
-      int c0 = int(int64_t(x) * dw / sw), c1 = int(int64_t(x + 1) * dw / sw);
-      if (c0 == c1) continue;
+      int c0 = int((x * xs) >> 16), c1 = x == sw - 1 ? dw : int(((x + 1) * xs) >> 16);
+      if (c0 >= c1) continue;
       uint8_t v = s[x];
       if (Trans && v == 0) continue;
       for (int r = r0; r < r1; ++r) std::memset(at(dst, dpitch, c0, r), v, size_t(c1 - c0));
