@@ -572,19 +572,20 @@ void setBlackSystemPalette(void) {
 
 void fadeSystemPalette(const uint8_t* from, const uint8_t* to, int steps) {
   if (!to) return;
+  // Either end may be systemCmap itself, which every step overwrites: fade between copies.
+  uint8_t start[COLOR_NUM * 3], last[COLOR_NUM * 3];
+  std::memcpy(last, to, sizeof last);
   if (from) {
+    std::memcpy(start, from, sizeof start);
     uint8_t step[COLOR_NUM * 3];
     for (int s = 0; s < steps; ++s) {
       for (int k = 0; k < COLOR_NUM * 3; ++k) {
-        const int f = from[k], t = to[k];
+        const int f = start[k], t = last[k];
         step[k] = uint8_t(f - ((f - t) * s) / steps);
       }
       setSystemPalette(step);
     }
   }
-  // `to` may be systemCmap itself; copy first.
-  uint8_t last[COLOR_NUM * 3];
-  std::memcpy(last, to, sizeof last);
   setSystemPalette(last);
 }
 

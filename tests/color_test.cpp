@@ -265,9 +265,11 @@ TEST_F(ColorTest, BlendTablesFollowAPaletteChange) {
   const int c = 200;
   uint8_t* t = getColorBlendTable(c);
   ASSERT_NE(t, nullptr);
+  Bytes before(t, t + 4096);
   auto p = randomPalette(3);
   ASSERT_EQ(colorBuildColorTable(p.data(), nullptr), 0);
-  Bytes before(t, t + 4096);
+  EXPECT_EQ(blendTable[c], t);                 // rebuilt in place
+  EXPECT_NE(Bytes(t, t + 4096), before);       // for the new palette
   const int want7 = RGB2Index(Index2RGB(c));
   for (int i = 0; i < 256; ++i) EXPECT_EQ(t[7 * 256 + i], want7);
   colorsClose();  // drops the one reference
@@ -477,12 +479,26 @@ TEST_F(ColorTest, FadeHandsOverEveryStepThenTheTarget) {
     to[k] = uint8_t(k % 3 == 0 ? 0 : 63 - k % 64);
   }
   fadeSystemPalette(from, to, 4);
-  set_update_palette_func(nullptr);
   ASSERT_EQ(seen.size(), 5u);
   EXPECT_EQ(seen[0], Bytes(from, from + 768));
   EXPECT_EQ(seen[2][0], 63 - (63 * 2) / 4);  // 32
   EXPECT_EQ(seen[4], Bytes(to, to + 768));
   EXPECT_EQ(std::memcmp(systemCmap, to, 768), 0);
+  // The system palette itself as the source or the target: the same steps, although every step
+  // overwrites it.
+  const std::vector<Bytes> reference = seen;
+  for (int which = 0; which < 2; ++which) {
+    seen.clear();
+    setSystemPalette(which == 0 ? from : to);
+    if (which == 0)
+      fadeSystemPalette(systemCmap, to, 4);
+    else
+      fadeSystemPalette(from, systemCmap, 4);
+    EXPECT_EQ(seen.size(), reference.size() + 1) << which;  // one more: the palette set before
+    if (!seen.empty()) seen.erase(seen.begin());
+    EXPECT_EQ(seen, reference) << (which == 0 ? "from" : "to") << " is the system palette";
+  }
+  set_update_palette_func(nullptr);
 }
 
 TEST_F(ColorTest, SetColorPaletteMarksEverythingUsable) {
