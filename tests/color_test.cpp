@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "color/color.h"
+#include "tests/support/tempdir.h"
 #include "vrk/svga.h"
 
 namespace fs = std::filesystem;
@@ -77,13 +78,11 @@ std::vector<uint8_t> referenceTable(const std::array<uint8_t, 768>& p, const uin
   return out;
 }
 
+// A file in a temporary directory of its own.
 struct TempFile {
+  TempDir dir{"color_test"};
   fs::path path;
-  explicit TempFile(const std::string& name) : path(fs::temp_directory_path() / ("colortest_" + name)) {}
-  ~TempFile() {
-    std::error_code ec;
-    fs::remove(path, ec);
-  }
+  explicit TempFile(const std::string& name) : path(dir.path / name) {}
   void write(const Bytes& b) const {
     FILE* f = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(f, nullptr);
@@ -358,7 +357,8 @@ TEST_F(ColorTest, DamagedFilesAreRefusedAndChangeNothing) {
     EXPECT_EQ(Bytes(cmap, cmap + 768), p0) << n;
     EXPECT_EQ(Bytes(&intensityColorTable[0][0], &intensityColorTable[0][0] + 65536), i0) << n;
   }
-  EXPECT_EQ(loadColorTable((fs::temp_directory_path() / "colortest_missing.pal").string().c_str()), 0);
+  TempFile missing("missing.pal");
+  EXPECT_EQ(loadColorTable(missing.name().c_str()), 0);
   EXPECT_STREQ(colorError(), "color: color table not found\n");
   EXPECT_EQ(loadColorTable(nullptr), 0);
 }
