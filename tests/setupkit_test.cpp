@@ -73,6 +73,39 @@ TEST_F(SetupkitTest, HelpAndUsageErrors) {
   }
 }
 
+// One command line for every command: a value after "=" or as the next argument, "--" ending the
+// options, and usage errors (status 2) naming the option.
+TEST_F(SetupkitTest, OptionRulesAreTheSameForEveryCommand) {
+  make_tree();
+  ASSERT_EQ(kit("pack src --method=stored --output=a.dat").status, 0);
+  ASSERT_EQ(kit("pack src --method stored -o b.dat").status, 0);
+  EXPECT_EQ(slurp(dir / "a.dat"), slurp(dir / "b.dat"));
+  EXPECT_EQ(kit("list a.dat").out.find("lzss"), std::string::npos);
+
+  spill(dir / "-src" / "f.txt", "dash");
+  EXPECT_EQ(kit("pack -o c.dat -src").status, 2);
+  ASSERT_EQ(kit("pack -o c.dat -- -src").status, 0);
+  EXPECT_EQ(kit("cat c.dat f.txt").out, "dash");
+  ToolResult r = kit("cat c.dat -- --help");  // a member name, not a request for help
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("no member --help"), std::string::npos) << r.err;
+
+  for (const std::string c : {"pack", "list", "extract", "cat", "verify", "palette", "pcx", "png", "font"}) {
+    r = kit(c + " x --bogus y");
+    EXPECT_EQ(r.status, 2) << c;
+    EXPECT_EQ(r.err.rfind("setupkit: unknown option '--bogus'\nusage: setupkit " + c + " ", 0), 0u) << r.err;
+    EXPECT_TRUE(r.out.empty()) << c;
+  }
+  for (const std::string c : {"pack", "extract", "palette", "pcx", "png", "font"}) {
+    r = kit(c + " x -o");
+    EXPECT_EQ(r.status, 2) << c;
+    EXPECT_EQ(r.err.rfind("setupkit: option '-o' needs a value\n", 0), 0u) << r.err;
+  }
+  r = kit("palette x -o y --tables=1");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.rfind("setupkit: option '--tables' takes no value\n", 0), 0u) << r.err;
+}
+
 TEST_F(SetupkitTest, PackListExtractCatVerify) {
   make_tree();
   ToolResult r = kit("pack src -o out.dat");
