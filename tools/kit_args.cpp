@@ -1,6 +1,5 @@
 #include "tools/kit_args.h"
 
-
 namespace {
 
 bool is_help(const std::string& a) { return a == "--help" || a == "-h"; }
@@ -47,8 +46,10 @@ KitArgs kit_parse(const std::vector<std::string>& args, const std::vector<KitOpt
       continue;
     }
     if (!o->value) {
-      if (inline_value) error("option '" + name + "' takes no value");
-      else p.options.emplace_back(o->name, "");
+      if (inline_value)
+        error("option '" + name + "' takes no value");
+      else
+        p.options.emplace_back(o->name, "");
       continue;
     }
     if (!inline_value) {

@@ -152,7 +152,8 @@ std::vector<uint8_t> make_aaf(const std::vector<Cell>& cells, int line, int lead
 }  // namespace
 
 const KitCommand kit_font_cmd = {
-    "font", "font TTF --size N [--aaf] -o OUT",
+    "font",
+    "font TTF --size N [--aaf] -o OUT",
     "Renders a TrueType font at N pixels to a 1-bit .fon font (glyphs 0 to 255, Latin-1), or\n"
     "with --aaf to the 16-level anti-aliased .aaf format.\n",
     {{"-o", "--output", true}, {"--size", nullptr, true}, {"--aaf", nullptr, false}}};

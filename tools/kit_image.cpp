@@ -376,18 +376,22 @@ int nearest(const std::array<uint8_t, 768>& pal, int first, int r, int g, int b)
 }  // namespace
 
 const KitCommand kit_palette_cmd = {
-    "palette", "palette IN -o color.pal [--tables]",
+    "palette",
+    "palette IN -o color.pal [--tables]",
     "Makes a palette file from a picture's palette (PCX or PNG) or a 768-byte RGB file: the\n"
     "256 entries and the colour table; --tables adds the intensity and mix tables.\n",
     {{"-o", "--output", true}, {"--tables", nullptr, false}}};
 
 const KitCommand kit_pcx_cmd = {
-    "pcx", "pcx IN.png|IN.bmp -o OUT.pcx [--palette color.pal] [--transparent]",
+    "pcx",
+    "pcx IN.png|IN.bmp -o OUT.pcx [--palette color.pal] [--transparent]",
     "Converts a PNG or BMP picture to an 8-bit RLE PCX in the given palette (nearest colour);\n"
     "--transparent keeps index 0 for the transparent pixels.\n",
     {{"-o", "--output", true}, {"--palette", nullptr, true}, {"--transparent", nullptr, false}}};
 
-const KitCommand kit_png_cmd = {"png", "png IN.pcx -o OUT.png", "Converts a PCX picture to PNG, to look at an asset.\n",
+const KitCommand kit_png_cmd = {"png",
+                                "png IN.pcx -o OUT.png",
+                                "Converts a PCX picture to PNG, to look at an asset.\n",
                                 {{"-o", "--output", true}}};
 
 int kit_palette(const std::vector<std::string>& args) {
@@ -525,7 +529,8 @@ int kit_pcx(const std::vector<std::string>& args) {
       out[k] = uint8_t(it->second);
     }
   }
-  if (!write_file(out_name, encode_pcx(pic.w, pic.h, out.data(), pal8.data()))) return kit_fail(out_name, "cannot write");
+  if (!write_file(out_name, encode_pcx(pic.w, pic.h, out.data(), pal8.data())))
+    return kit_fail(out_name, "cannot write");
   return kKitExitOk;
 }
 

@@ -31,24 +31,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const KitCommand kPack = {
-    "pack", "pack DIR -o FILE [--method lzss|stored|blocks]",
-    "Makes an archive of every file below DIR (member names are the paths relative to DIR).\n"
-    "Without --method each member takes the smallest of one LZSS stream, LZSS blocks and\n"
-    "stored; with --method it takes that method, or stored when packing does not help.\n",
-    {{"-o", "--output", true}, {"--method", nullptr, true}}};
+const KitCommand kPack = {"pack",
+                          "pack DIR -o FILE [--method lzss|stored|blocks]",
+                          "Makes an archive of every file below DIR (member names are the paths relative to DIR).\n"
+                          "Without --method each member takes the smallest of one LZSS stream, LZSS blocks and\n"
+                          "stored; with --method it takes that method, or stored when packing does not help.\n",
+                          {{"-o", "--output", true}, {"--method", nullptr, true}}};
 const KitCommand kList = {
     "list", "list FILE", "Lists every member: method, length, packed length, ratio and name; then a total.\n", {}};
-const KitCommand kExtract = {"extract", "extract FILE NAME [-o OUT]",
+const KitCommand kExtract = {"extract",
+                             "extract FILE NAME [-o OUT]",
                              "Writes member NAME (DIR\\NAME, case ignored) to OUT, by default its base name in the\n"
                              "current directory.\n",
                              {{"-o", "--output", true}}};
 const KitCommand kCat = {"cat", "cat FILE NAME", "Writes member NAME to standard output.\n", {}};
-const KitCommand kVerify = {
-    "verify", "verify FILE",
-    "Checks the directory and decodes every member, through the archive streams as the\n"
-    "installer reads them. Prints OK, or every fault found and exits with status 1.\n",
-    {}};
+const KitCommand kVerify = {"verify",
+                            "verify FILE",
+                            "Checks the directory and decodes every member, through the archive streams as the\n"
+                            "installer reads them. Prints OK, or every fault found and exits with status 1.\n",
+                            {}};
 
 int cmd_pack(const std::vector<std::string>& args);
 int cmd_list(const std::vector<std::string>& args);
@@ -62,9 +63,9 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {&kPack, cmd_pack},           {&kList, cmd_list},         {&kExtract, cmd_extract},
-    {&kCat, cmd_cat},             {&kVerify, cmd_verify},     {&kit_palette_cmd, kit_palette},
-    {&kit_pcx_cmd, kit_pcx},      {&kit_png_cmd, kit_png},    {&kit_font_cmd, kit_font},
+    {&kPack, cmd_pack},      {&kList, cmd_list},      {&kExtract, cmd_extract},
+    {&kCat, cmd_cat},        {&kVerify, cmd_verify},  {&kit_palette_cmd, kit_palette},
+    {&kit_pcx_cmd, kit_pcx}, {&kit_png_cmd, kit_png}, {&kit_font_cmd, kit_font},
 };
 
 void print_usage(FILE* out) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 struct ToolResult {
-  int status = -1;  // exit status; 128 + the signal when killed, 127 when it could not start
+  int status = -1;       // exit status; 128 + the signal when killed, 127 when it could not start
   std::string out, err;  // what it wrote to standard output and standard error
 };
 
