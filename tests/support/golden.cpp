@@ -1,27 +1,15 @@
 #include "tests/support/golden.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "tests/support/files.h"
+
 namespace {
 
-bool read_all(const std::string& path, std::string& out) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-  std::fclose(f);
-  return true;
-}
-
 ::testing::AssertionResult rewrite(const std::string& path, const std::string& got) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return ::testing::AssertionFailure() << "cannot rewrite golden " << path;
-  bool ok = std::fwrite(got.data(), 1, got.size(), f) == got.size();
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok) return ::testing::AssertionFailure() << "cannot rewrite golden " << path;
+  if (!write_whole_file(path, got)) return ::testing::AssertionFailure() << "cannot rewrite golden " << path;
   return ::testing::AssertionSuccess() << "rewrote golden " << path;
 }
 
@@ -46,8 +34,8 @@ std::string first_difference(const std::string& want, const std::string& got, bo
 ::testing::AssertionResult compare(const std::string& name, const std::string& got, bool text) {
   const std::string path = golden_path(name);
   if (golden_updating()) return rewrite(path, got);
-  std::string want;
-  if (!read_all(path, want) || want.empty())
+  std::string want = read_whole_file(path);
+  if (want.empty())
     return ::testing::AssertionFailure() << "missing golden " << path << " (UPDATE_GOLDEN=1 makes it)";
   if (text) want.erase(std::remove(want.begin(), want.end(), '\r'), want.end());
   if (want == got) return ::testing::AssertionSuccess();

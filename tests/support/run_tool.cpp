@@ -8,21 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "tests/support/files.h"
 #include "tests/support/tempdir.h"
-
-namespace {
-
-std::string slurp(const std::string& path) {
-  std::string out;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-    std::fclose(f);
-  }
-  return out;
-}
-
-}  // namespace
 
 ToolResult run_tool(const std::string& exe, const std::vector<std::string>& args, const std::filesystem::path& dir) {
   ToolResult r;
@@ -48,8 +35,8 @@ ToolResult run_tool(const std::string& exe, const std::vector<std::string>& args
   while (waitpid(pid, &st, 0) < 0)
     if (errno != EINTR) return r;
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + (WIFSIGNALED(st) ? WTERMSIG(st) : 0);
-  r.out = slurp(out);
-  r.err = slurp(err);
+  r.out = read_whole_file(out);
+  r.err = read_whole_file(err);
   return r;
 }
 
