@@ -35,8 +35,7 @@ std::string first_difference(const std::string& want, const std::string& got, bo
   const std::string path = golden_path(name);
   if (golden_updating()) return rewrite(path, got);
   std::string want = read_whole_file(path);
-  if (want.empty())
-    return ::testing::AssertionFailure() << "missing golden " << path << " (UPDATE_GOLDEN=1 makes it)";
+  if (want.empty()) return ::testing::AssertionFailure() << "missing golden " << path << " (UPDATE_GOLDEN=1 makes it)";
   if (text) want.erase(std::remove(want.begin(), want.end(), '\r'), want.end());
   if (want == got) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "result differs from " << path << ": " << first_difference(want, got, text);
