@@ -7,7 +7,8 @@
 //   setupkit verify FILE
 //
 // Archives are written with db_build and read back through the database library, so what the
-// tool reports is what the installer will see.
+// tool reports is what the installer will see. The picture, palette and font commands live in
+// kit_image.cpp and kit_font.cpp; every command reads its arguments through kit_args.h.
 
 #include <algorithm>
 #include <cerrno>
