@@ -1,33 +1,14 @@
-// Test helpers for archive databases: temporary directories and hand-made archive files.
+// Test helpers for archive databases: hand-made archive files and whole-file reads and writes.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace archive_util {
 
 using Bytes = std::vector<uint8_t>;
-
-// A fresh directory below the temporary directory, removed with its contents at the end.
-struct TempDir {
-  std::filesystem::path path;
-  explicit TempDir(const std::string& tag) {
-    path = std::filesystem::temp_directory_path() / ("dbtest_" + tag);
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-    std::filesystem::create_directories(path);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::string file(const std::string& name) const { return (path / name).string(); }
-  // The directory as a patch prefix.
-  std::string dir() const { return path.string(); }
-};
 
 inline void write_file(const std::string& path, const Bytes& data) {
   FILE* f = std::fopen(path.c_str(), "wb");

@@ -8,18 +8,15 @@
 #include <vector>
 
 #include "assoc/assoc.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
+// A file in a temporary directory of its own.
 struct TempFile {
+  TempDir dir{"assoc_test"};
   std::filesystem::path path;
-  explicit TempFile(const char* tag) {
-    path = std::filesystem::temp_directory_path() / (std::string("assoc_test_") + tag + ".bin");
-  }
-  ~TempFile() {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-  }
+  explicit TempFile(const char* tag) : path(dir.path / (std::string(tag) + ".bin")) {}
   FILE* open(const char* mode) const { return std::fopen(path.string().c_str(), mode); }
 };
 

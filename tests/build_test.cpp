@@ -16,6 +16,7 @@
 #include "kit/build.h"
 #include "db/db.h"
 #include "db/decode.h"
+#include "tests/support/tempdir.h"
 
 namespace fs = std::filesystem;
 
@@ -139,18 +140,9 @@ std::vector<uint8_t> texty(size_t n, uint32_t seed) {
 
 class BuildTest : public ::testing::Test {
  protected:
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("build_test_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override {
-    db_exit();
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
+  TempDir scratch{"build_test"};
+  fs::path dir = scratch.path;
+  void TearDown() override { db_exit(); }
   std::string file(const char* name = "out.dat") { return (dir / name).string(); }
 };
 

@@ -2,6 +2,7 @@
 // gamma, fades and the palette handed to the display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "color/color.h"
+#include "tests/support/tempdir.h"
 #include "vrk/svga.h"
 
 namespace fs = std::filesystem;
@@ -77,13 +79,11 @@ std::vector<uint8_t> referenceTable(const std::array<uint8_t, 768>& p, const uin
   return out;
 }
 
+// A file in a temporary directory of its own.
 struct TempFile {
+  TempDir dir{"color_test"};
   fs::path path;
-  explicit TempFile(const std::string& name) : path(fs::temp_directory_path() / ("colortest_" + name)) {}
-  ~TempFile() {
-    std::error_code ec;
-    fs::remove(path, ec);
-  }
+  explicit TempFile(const std::string& name) : path(dir.path / name) {}
   void write(const Bytes& b) const {
     FILE* f = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(f, nullptr);
@@ -95,9 +95,9 @@ struct TempFile {
 
 // An untagged colour file: the given 6-bit palette and the current colorTable.
 Bytes untaggedFile(const uint8_t* pal6) {
-  Bytes b(768 + 32768);
-  std::memcpy(b.data(), pal6, 768);
-  std::memcpy(b.data() + 768, colorTable, 32768);
+  Bytes b(768 + 32768);  // sized first: appending to a 768-byte vector draws a false -Warray-bounds (mingw g++ 12)
+  std::copy(pal6, pal6 + 768, b.begin());
+  std::copy(colorTable, colorTable + 32768, b.begin() + 768);
   return b;
 }
 
@@ -362,7 +362,8 @@ TEST_F(ColorTest, DamagedFilesAreRefusedAndChangeNothing) {
     EXPECT_EQ(Bytes(cmap, cmap + 768), p0) << n;
     EXPECT_EQ(Bytes(&intensityColorTable[0][0], &intensityColorTable[0][0] + 65536), i0) << n;
   }
-  EXPECT_EQ(loadColorTable((fs::temp_directory_path() / "colortest_missing.pal").string().c_str()), 0);
+  TempFile missing("missing.pal");
+  EXPECT_EQ(loadColorTable(missing.name().c_str()), 0);
   EXPECT_STREQ(colorError(), "color: color table not found\n");
   EXPECT_EQ(loadColorTable(nullptr), 0);
 }

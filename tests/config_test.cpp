@@ -11,6 +11,7 @@
 
 #include "install/main.h"
 #include "install/memdbg.h"
+#include "tests/support/tempdir.h"
 
 namespace fs = std::filesystem;
 
@@ -164,7 +165,8 @@ TEST_F(ConfigStore, CommaLists) {
 }
 
 TEST_F(ConfigStore, SaveThenLoadThroughStdio) {
-  fs::path file = fs::temp_directory_path() / "config_test_roundtrip.ini";
+  TempDir dir("config_test");
+  fs::path file = dir.path / "roundtrip.ini";
   cfgSetString(&cfg, "Beta", "two", "2");
   cfgSetString(&cfg, "alpha", "One", "x y");
   cfgSetString(&cfg, "alpha", "another", "");
@@ -183,18 +185,18 @@ TEST_F(ConfigStore, SaveThenLoadThroughStdio) {
   ASSERT_EQ(cfgGetString(&other, "beta", "TWO", &v), 1);
   EXPECT_STREQ(v, "2");
   cfgExit(&other);
-  fs::remove(file);
 
   // A missing file leaves the store as it was and still reports success.
-  EXPECT_EQ(cfgLoad(&cfg, (fs::temp_directory_path() / "no_such_config.ini").string().c_str(), 0), 1);
+  EXPECT_EQ(cfgLoad(&cfg, (dir.path / "no_such_config.ini").string().c_str(), 0), 1);
   EXPECT_EQ(cfg.count, 2);
   EXPECT_EQ(cfgLoad(nullptr, "x", 0), 0);
   EXPECT_EQ(cfgLoad(&cfg, nullptr, 0), 0);
-  EXPECT_EQ(cfgSave(&cfg, (fs::temp_directory_path() / "no_dir_here" / "x.ini").string().c_str(), 0), 0);
+  EXPECT_EQ(cfgSave(&cfg, (dir.path / "no_dir_here" / "x.ini").string().c_str(), 0), 0);
 }
 
 TEST_F(ConfigStore, LongPhysicalLinesArriveInPieces) {
-  fs::path file = fs::temp_directory_path() / "config_test_long.ini";
+  TempDir dir("config_test");
+  fs::path file = dir.path / "long.ini";
   {
     std::ofstream out(file, std::ios::binary);
     out << "[Long]\n"
@@ -206,7 +208,6 @@ TEST_F(ConfigStore, LongPhysicalLinesArriveInPieces) {
   EXPECT_EQ(get("Long", "key"), std::string(251, 'x'));
   EXPECT_EQ(get("Long", "tail"), "piece");
   EXPECT_EQ(get("Long", "last"), "1");
-  fs::remove(file);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "db/db.h"
 #include "install/datafile.h"
 #include "install/memdbg.h"
+#include "tests/support/tempdir.h"
 
 using archive_util::Bytes;
 
@@ -50,7 +51,7 @@ std::array<uint8_t, 768> picturePalette() {
 
 class Datafile : public ::testing::Test {
  protected:
-  archive_util::TempDir dir{"datafile"};
+  TempDir dir{"datafile"};
   Bytes pixels = {0, 1, 2, 3, 200, 0, 255, 7};
   void SetUp() override {
     // Display palette: a 6x6x6 cube.

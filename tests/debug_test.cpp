@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/tempdir.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -48,8 +50,6 @@ class DebugChannels : public ::testing::Test {
     captured.clear();
     windowText.clear();
     old = fs::current_path();
-    dir = fs::temp_directory_path() / ("debug_test_" + std::to_string(std::rand()));
-    fs::create_directories(dir);
     fs::current_path(dir);
   }
   void TearDown() override {
@@ -57,10 +57,9 @@ class DebugChannels : public ::testing::Test {
     debug_set_window_channel(nullptr);
     setEnv("DEBUGACTIVE", nullptr);
     fs::current_path(old);
-    std::error_code ec;
-    fs::remove_all(dir, ec);
   }
-  fs::path old, dir;
+  TempDir scratch{"debug_test"};  // removed after TearDown has left it
+  fs::path old, dir = scratch.path;
 };
 
 TEST_F(DebugChannels, NothingSelectedDiscards) {

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <string>
 
 #include "kit/build.h"
@@ -23,6 +22,7 @@
 #include "install/uninst.h"
 #include "tests/support/wsseam_fake.h"
 #include "platform/os.h"
+#include "tests/support/tempdir.h"
 #ifndef _WIN32
 #include "platform/host/machine.h"
 #endif
@@ -90,14 +90,13 @@ inline void fixedClock(char date[9], char time[9]) {
 
 class EngineTest : public ::testing::Test {
  protected:
-  fs::path tmp, root, medium, oldCwd;
+  TempDir scratch{"engine_test"};  // removed after TearDown has left it
+  fs::path tmp = scratch.path, root, medium, oldCwd;
   std::string oldRoot;
   bool hadRoot = false;
   std::string dest;  // the destination as a Windows path
 
   void SetUp() override {
-    std::random_device rd;
-    tmp = fs::temp_directory_path() / ("engine_test_" + std::to_string(rd()) + std::to_string(rd()));
     root = tmp / "root";
     medium = tmp / "medium";
     fs::create_directories(medium);
@@ -140,8 +139,6 @@ class EngineTest : public ::testing::Test {
       unsetenv("VRK_ROOT");
     os_host_reset();
 #endif
-    std::error_code ec;
-    fs::remove_all(tmp, ec);
   }
 
   // Writes the product files below the medium, builds "install.dat" from the script, the file

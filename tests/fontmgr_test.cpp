@@ -9,6 +9,7 @@
 #include "kit/build.h"
 #include "db/db.h"
 #include "install/fontmgr.h"
+#include "tests/support/tempdir.h"
 
 using archive_util::Bytes;
 
@@ -78,7 +79,7 @@ TEST(FontManagerLoad, ReadsHeaderGlyphsAndBitmap) {
 }
 
 TEST(FontManagerLoad, ThroughTheArchive) {
-  archive_util::TempDir dir("fontmgr");
+  TempDir dir("fontmgr");
   std::string err;
   ASSERT_TRUE(kit_build_archive(dir.file("f.dat"), {{"FONT2.AAF", make_aaf(), kit_pack_method::lzss}}, err)) << err;
   int h = db_init(dir.file("f.dat").c_str(), nullptr, nullptr);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "color/color.h"
+#include "tests/support/golden.h"
 #include "vrk/grasm.h"
 #include "vrk/grbuf.h"
 
@@ -27,41 +28,6 @@ struct Pic {
   uint8_t* p() { return px.data(); }
   uint8_t& at(int x, int y) { return px[size_t(y) * size_t(w) + size_t(x)]; }
 };
-
-std::string to_hex(const Pic& pic) {
-  std::string s = std::to_string(pic.w) + " " + std::to_string(pic.h) + "\n";
-  char b[3];
-  for (int y = 0; y < pic.h; ++y) {
-    for (int x = 0; x < pic.w; ++x) {
-      std::snprintf(b, sizeof b, "%02x", pic.px[size_t(y) * size_t(pic.w) + size_t(x)]);
-      s += b;
-    }
-    s += "\n";
-  }
-  return s;
-}
-
-void check_golden(const std::string& name, const Pic& pic) {
-  const std::string path = std::string(TEST_DATA_DIR) + "/" + name + ".hex";
-  const std::string got = to_hex(pic);
-  const char* update = std::getenv("UPDATE_GOLDEN");
-  if (update && std::strcmp(update, "1") == 0) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_TRUE(f) << path;
-    std::fwrite(got.data(), 1, got.size(), f);
-    std::fclose(f);
-    return;
-  }
-  std::string want;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) want.append(buf, n);
-    std::fclose(f);
-  }
-  want.erase(std::remove(want.begin(), want.end(), '\r'), want.end());
-  ASSERT_FALSE(want.empty()) << "missing golden " << path << " (UPDATE_GOLDEN=1 makes it)";
-  EXPECT_EQ(want, got) << "picture differs from " << path;
-}
 
 // Reference copies, byte by byte.
 void ref_copy(uint8_t* d, int dp, const uint8_t* s, int sp, int w, int h, bool trans) {
@@ -369,7 +335,7 @@ TEST(Golden, LinesBoxesCircles) {
   draw_circle(a.p(), a.w, 45, 30, 9, c++);
   draw_circle(a.p(), a.w, 45, 30, 3, c++);
   draw_circle(a.p(), a.w, 10, 10, 1, c++);
-  check_golden("grbuf_lines", a);
+  EXPECT_TRUE(golden_picture("grbuf_lines.hex", a.p(), a.w, a.h, a.w));
 }
 
 TEST(Golden, ScaleTextureOutlineCopies) {
@@ -388,5 +354,5 @@ TEST(Golden, ScaleTextureOutlineCopies) {
   buf_outline(shape.p(), 20, 14, 20, 62);
   trans_buf_to_buf(shape.p(), 20, 14, 20, a.p() + 24 * a.w + 30, a.w);
   swap_color_buf(a.p(), 64, 48, 64, 60, 33);
-  check_golden("grbuf_blits", a);
+  EXPECT_TRUE(golden_picture("grbuf_blits.hex", a.p(), a.w, a.h, a.w));
 }

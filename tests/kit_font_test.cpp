@@ -4,10 +4,7 @@
 
 #if !defined(_WIN32) && defined(SETUPKIT_EXE)
 
-#include <sys/wait.h>
-
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,6 +13,8 @@
 #include "kit/build.h"
 #include "db/db.h"
 #include "install/fontmgr.h"
+#include "tests/support/run_tool.h"
+#include "tests/support/tempdir.h"
 #include "vrk/text.h"
 
 namespace fs = std::filesystem;
@@ -26,20 +25,9 @@ namespace {
 const std::string kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 const std::string kDejaVuMono = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
 
-struct Result {
-  int rc = -1;
-  std::string err, out;
-};
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 class KitFontTest : public ::testing::Test {
  protected:
-  archive_util::TempDir dir{"kit_font"};
+  TempDir dir{"kit_font"};
 
   void SetUp() override {
     if (!fs::exists(kDejaVu)) GTEST_SKIP() << "fonts-dejavu-core is not installed";
@@ -50,16 +38,10 @@ class KitFontTest : public ::testing::Test {
     db_exit();
   }
 
-  Result kit(const std::string& args) {
-    Result r;
-    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    std::string cmd = quote(SETUPKIT_EXE) + " font " + args + " >" + quote(out) + " 2>" + quote(err);
-    int st = std::system(cmd.c_str());
-    r.rc = WIFEXITED(st) ? WEXITSTATUS(st) : 128;
-    Bytes e = archive_util::read_file(err), o = archive_util::read_file(out);
-    r.err.assign(e.begin(), e.end());
-    r.out.assign(o.begin(), o.end());
-    return r;
+  // Runs "setupkit font" with `args` in the test directory.
+  ToolResult kit(std::vector<std::string> args) {
+    args.insert(args.begin(), "font");
+    return run_setupkit(args, dir.path);
   }
 
   // Puts `data` into an archive as `member` and makes it current.
@@ -74,8 +56,8 @@ class KitFontTest : public ::testing::Test {
 
 TEST_F(KitFontTest, FonLoadsMeasuresAndDraws) {
   const std::string out = dir.file("font0.fon");
-  Result r = kit(quote(kDejaVu) + " --size 14 -o " + quote(out));
-  ASSERT_EQ(r.rc, 0) << r.err;
+  ToolResult r = kit({kDejaVu, "--size", "14", "-o", out});
+  ASSERT_EQ(r.status, 0) << r.err;
   archive_with("FONT0.FON", archive_util::read_file(out));
   ASSERT_EQ(VRK_text_init(), 0);
   const int h = text_height();
@@ -111,7 +93,7 @@ TEST_F(KitFontTest, FonLoadsMeasuresAndDraws) {
 TEST_F(KitFontTest, MonospacedSourceGivesEqualWidths) {
   if (!fs::exists(kDejaVuMono)) GTEST_SKIP();
   const std::string out = dir.file("font0.fon");
-  ASSERT_EQ(kit(quote(kDejaVuMono) + " --size 12 -o " + quote(out)).rc, 0);
+  ASSERT_EQ(kit({kDejaVuMono, "--size", "12", "-o", out}).status, 0);
   Bytes f = archive_util::read_file(out);
   ASSERT_EQ(VRK_text_load_font_mem(0, f.data(), f.size()), 0);
   VRK_text_font(0);
@@ -120,8 +102,8 @@ TEST_F(KitFontTest, MonospacedSourceGivesEqualWidths) {
 
 TEST_F(KitFontTest, AafLoadsWithLevelsUpToSeven) {
   const std::string out = dir.file("font0.aaf");
-  Result r = kit(quote(kDejaVu) + " --size 16 --aaf -o " + quote(out));
-  ASSERT_EQ(r.rc, 0) << r.err;
+  ToolResult r = kit({kDejaVu, "--size", "16", "--aaf", "-o", out});
+  ASSERT_EQ(r.status, 0) << r.err;
   archive_with("FONT0.AAF", archive_util::read_file(out));
   ASSERT_EQ(FMLoadFont(0), 0);
   const FMFont& f = gFontCache[0];
@@ -156,25 +138,25 @@ TEST_F(KitFontTest, AafLoadsWithLevelsUpToSeven) {
 }
 
 TEST_F(KitFontTest, ErrorsAndUsage) {
-  Result r = kit(quote(dir.file("missing.ttf")) + " --size 12 -o " + quote(dir.file("x.fon")));
-  EXPECT_EQ(r.rc, 1);
+  ToolResult r = kit({dir.file("missing.ttf"), "--size", "12", "-o", dir.file("x.fon")});
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.rfind("setupkit: " + dir.file("missing.ttf") + ": ", 0), 0u) << r.err;
   archive_util::write_text(dir.file("junk.ttf"), "not a font at all");
-  r = kit(quote(dir.file("junk.ttf")) + " --size 12 -o " + quote(dir.file("x.fon")));
-  EXPECT_EQ(r.rc, 1);
+  r = kit({dir.file("junk.ttf"), "--size", "12", "-o", dir.file("x.fon")});
+  EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("junk.ttf: "), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(dir.file("x.fon")));
-  r = kit(quote(kDejaVu) + " --size 12 -o " + quote(dir.file("nodir/x.fon")));
-  EXPECT_EQ(r.rc, 1);
+  r = kit({kDejaVu, "--size", "12", "-o", dir.file("nodir/x.fon")});
+  EXPECT_EQ(r.status, 1);
 
-  EXPECT_EQ(kit("font " + quote(kDejaVu) + " -o x.fon").rc, 2);  // two fonts, no --size
-  EXPECT_EQ(kit(quote(kDejaVu) + " -o " + quote(dir.file("x.fon"))).rc, 2);
-  EXPECT_EQ(kit(quote(kDejaVu) + " --size 0 -o " + quote(dir.file("x.fon"))).rc, 2);
-  EXPECT_EQ(kit(quote(kDejaVu) + " --size 12px -o " + quote(dir.file("x.fon"))).rc, 2);
-  EXPECT_EQ(kit(quote(kDejaVu) + " --size 12 --bold -o " + quote(dir.file("x.fon"))).rc, 2);
-  EXPECT_EQ(kit(quote(kDejaVu) + " --size 12").rc, 2);
-  r = kit("--help");
-  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(kit({"font", kDejaVu, "-o", "x.fon"}).status, 2);  // two fonts, no --size
+  EXPECT_EQ(kit({kDejaVu, "-o", dir.file("x.fon")}).status, 2);
+  EXPECT_EQ(kit({kDejaVu, "--size", "0", "-o", dir.file("x.fon")}).status, 2);
+  EXPECT_EQ(kit({kDejaVu, "--size", "12px", "-o", dir.file("x.fon")}).status, 2);
+  EXPECT_EQ(kit({kDejaVu, "--size", "12", "--bold", "-o", dir.file("x.fon")}).status, 2);
+  EXPECT_EQ(kit({kDejaVu, "--size", "12"}).status, 2);
+  r = kit({"--help"});
+  EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("setupkit font TTF --size N"), std::string::npos) << r.out;
 }
 

@@ -5,10 +5,7 @@
 
 #if !defined(_WIN32) && defined(SETUPKIT_EXE)
 
-#include <sys/wait.h>
-
 #include <array>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +15,8 @@
 #include "color/color.h"
 #include "install/memdbg.h"
 #include "install/pcx.h"
+#include "tests/support/run_tool.h"
+#include "tests/support/tempdir.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
@@ -32,12 +31,6 @@ Bytes slurp(const fs::path& p) {
 void spill(const fs::path& p, const Bytes& b) {
   std::ofstream f(p, std::ios::binary);
   f.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
-}
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
 }
 
 void le16(Bytes& b, unsigned v) {
@@ -112,29 +105,19 @@ bool readPcx(const fs::path& p, Pcx& out) {
 
 class KitImage : public ::testing::Test {
  protected:
-  fs::path dir;
+  TempDir scratch{"kit_image_test"};
+  fs::path dir = scratch.path;
   std::string err;
 
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("kit_image_test_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
     colorRegisterAlloc(nullptr, nullptr, nullptr);
     colorInitIO(nullptr, nullptr, nullptr);
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  int kit(const std::string& args) {
-    const fs::path e = dir / "stderr.txt";
-    std::string cmd = "cd " + quote(dir.string()) + " && " + quote(SETUPKIT_EXE) + " " + args + " >/dev/null 2>" +
-                      quote(e.string());
-    int st = std::system(cmd.c_str());
-    Bytes eb = slurp(e);
-    err.assign(eb.begin(), eb.end());
-    return WIFEXITED(st) ? WEXITSTATUS(st) : 128;
+  // Runs setupkit with the arguments of `line` in the test directory; its error output is kept in `err`.
+  int kit(const std::string& line) {
+    ToolResult r = run_setupkit(line, dir);
+    err = r.err;
+    return r.status;
   }
   fs::path at(const std::string& n) const { return dir / n; }
 };

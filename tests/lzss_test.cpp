@@ -10,20 +10,17 @@
 
 #include "db/decode.h"
 #include "db/encode.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+// A file in a temporary directory of its own.
 struct TempFile {
+  TempDir dir{"lzss_test"};
   std::filesystem::path path;
-  explicit TempFile(const char* tag) {
-    path = std::filesystem::temp_directory_path() / (std::string("lzss_test_") + tag + ".bin");
-  }
-  ~TempFile() {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-  }
+  explicit TempFile(const char* tag) : path(dir.path / (std::string(tag) + ".bin")) {}
 };
 
 Bytes decode_mem(const Bytes& src, size_t cap) {

@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 
 #include "platform/host/machine.h"
+#include "tests/support/tempdir.h"
 
 // Writes a file (parents made) with exactly these bytes.
 inline void put(const std::filesystem::path& file, const std::string& text) {
@@ -27,14 +27,13 @@ inline std::string slurp(const std::filesystem::path& file) {
 
 class MachineTest : public ::testing::Test {
  protected:
-  std::filesystem::path tmp, root, medium, oldCwd;
+  TempDir scratch{"machine_test"};  // removed after TearDown has left it
+  std::filesystem::path tmp = scratch.path, root, medium, oldCwd;
   std::string oldRoot;
   bool hadRoot = false;
 
   void SetUp() override {
     namespace fs = std::filesystem;
-    std::random_device rd;
-    tmp = fs::temp_directory_path() / ("machine_test_" + std::to_string(rd()) + std::to_string(rd()));
     root = tmp / "root";
     medium = tmp / "medium";
     fs::create_directories(medium);
@@ -54,8 +53,6 @@ class MachineTest : public ::testing::Test {
     else
       unsetenv("VRK_ROOT");
     os_host_reset();
-    std::error_code ec;
-    std::filesystem::remove_all(tmp, ec);
   }
 };
 

@@ -16,6 +16,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "tests/support/tempdir.h"
 #endif
 #ifndef _WIN32
 #include "machine_util.h"
@@ -29,20 +31,16 @@ namespace {
 // A temporary directory as the working area; `base` is its Windows path.
 class OsTest : public ::testing::Test {
  protected:
-  fs::path dir, oldCwd;
+  TempDir scratch{"os_test"};
+  fs::path dir = scratch.path, oldCwd;
   std::string base;
   void SetUp() override {
-    std::random_device rd;
-    dir = fs::temp_directory_path() / ("os_test_" + std::to_string(rd()));
-    fs::create_directories(dir);
     base = dir.string();
     oldCwd = fs::current_path();
   }
   void TearDown() override {
     fs::current_path(oldCwd);
     os_fault_write_after(-1);
-    std::error_code ec;
-    fs::remove_all(dir, ec);
   }
   fs::path host(const std::string& rel) const { return dir / rel; }
 };

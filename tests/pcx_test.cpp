@@ -13,6 +13,7 @@
 #include "db/db.h"
 #include "install/memdbg.h"
 #include "install/pcx.h"
+#include "tests/support/tempdir.h"
 
 using archive_util::Bytes;
 
@@ -197,7 +198,7 @@ TEST(Pcx, PicturesFromAnotherProgramMatchItsDecoding) {
 
 class PcxFile : public ::testing::Test {
  protected:
-  archive_util::TempDir dir{"pcx"};
+  TempDir dir{"pcx"};
   void TearDown() override { db_exit(); }
 };
 

@@ -11,6 +11,7 @@
 #include "db/db.h"
 #include "install/main.h"
 #include "install/memdbg.h"
+#include "tests/support/tempdir.h"
 
 namespace fs = std::filesystem;
 
@@ -77,9 +78,8 @@ TEST_F(Settings, DefaultsStandWithoutAnArchive) {
 }
 
 TEST_F(Settings, ScriptFromTheArchiveOverridesDefaults) {
-  fs::path dir = fs::temp_directory_path() / "settings_test_archive";
-  fs::create_directories(dir);
-  fs::path archive = dir / "install.dat";
+  TempDir dir("settings_test");
+  fs::path archive = dir.path / "install.dat";
   std::string script =
       "; product script\r\n"
       "[Install]\r\n"
@@ -115,8 +115,6 @@ TEST_F(Settings, ScriptFromTheArchiveOverridesDefaults) {
   EXPECT_STREQ(getString("Empty"), "*STRING ERROR!*");
   EXPECT_STREQ(getString("Missing"), "*STRING ERROR!*");
   db_exit();  // the archive must be closed before Windows lets it be removed
-  std::error_code ec;
-  fs::remove_all(dir, ec);
 }
 
 TEST_F(Settings, LongTextsConvertWithoutLimit) {

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 #ifdef _WIN32
@@ -18,8 +17,11 @@
 #include <objidl.h>
 #include <shlguid.h>
 #include <shlobj.h>
+
+#include "tests/support/tempdir.h"
 #else
 #include "machine_util.h"
+#include "tests/support/run_tool.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -99,11 +101,10 @@ TEST_F(ShellLink, TheFileHoldsTargetDescriptionAndWorkingDirectory) {
   EXPECT_EQ(p.attributes, 0x20u);
   EXPECT_EQ(p.fileSize, 10u);
 
-  if (std::system("command -v lnkinfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "lnkinfo is not installed";
-  fs::path out = tmp / "lnkinfo.txt";
-  std::string cmd = "lnkinfo '" + file.string() + "' > '" + out.string() + "' 2>&1";
-  ASSERT_EQ(std::system(cmd.c_str()), 0) << slurp(out);
-  std::string text = slurp(out);
+  ToolResult r = run_tool("lnkinfo", {file.string()}, tmp);
+  if (r.status == 127) GTEST_SKIP() << "lnkinfo is not installed";
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const std::string& text = r.out;
   EXPECT_NE(text.find("Local path\t\t\t: C:\\games\\foo\\FOO.EXE"), std::string::npos) << text;
   EXPECT_NE(text.find("Description\t\t\t: My Game"), std::string::npos) << text;
   EXPECT_NE(text.find("Working directory\t\t: C:\\GAMES\\FOO"), std::string::npos) << text;
@@ -143,9 +144,8 @@ TEST_F(ShellLink, IconAndShowStatesAndRelativeTargets) {
 #else
 
 TEST(ShellLink, SavedLinkLoadsBackThroughTheShell) {
-  std::random_device rd;
-  fs::path dir = fs::temp_directory_path() / ("shelllink_test_" + std::to_string(rd()));
-  fs::create_directories(dir);
+  TempDir scratch("shelllink_test");
+  const fs::path& dir = scratch.path;
   std::ofstream(dir / "GAME.EXE") << "x";
   std::string target = (dir / "GAME.EXE").string(), lnk = (dir / "Game.lnk").string(), work = dir.string();
 
@@ -181,8 +181,6 @@ TEST(ShellLink, SavedLinkLoadsBackThroughTheShell) {
                           0),
             -1);
   os_com_exit();
-  std::error_code ec;
-  fs::remove_all(dir, ec);
 }
 
 #endif

@@ -9,6 +9,7 @@
 #include "archive_util.h"
 #include "kit/build.h"
 #include "db/db.h"
+#include "tests/support/tempdir.h"
 
 using namespace archive_util;
 

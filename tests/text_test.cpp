@@ -17,6 +17,8 @@
 #include "color/color.h"
 #include "kit/build.h"
 #include "db/db.h"
+#include "tests/support/golden.h"
+#include "tests/support/tempdir.h"
 #include "vrk/text.h"
 
 using archive_util::Bytes;
@@ -58,7 +60,7 @@ Bytes small_font() { return make_font(100, 4, 1, {{'A', 3}, {'B', 5}, {'W', 9}, 
 Bytes read_data(const std::string& name) { return archive_util::read_file(std::string(TEST_DATA_DIR) + "/" + name); }
 
 struct Archive {
-  archive_util::TempDir dir{"text"};
+  TempDir dir{"text"};
   int handle = -1;
   explicit Archive(const std::vector<std::pair<std::string, Bytes>>& members) {
     std::vector<kit_member> ms;
@@ -301,24 +303,5 @@ TEST(TextGolden, DejaVuEveryStyle) {
     for (int x = 40; x < p.w; ++x) EXPECT_EQ(*p.at(x, yy), 0);
   colorTable[0] = saved;
 
-  const std::string path = std::string(TEST_DATA_DIR) + "/text_dejavu11.hex";
-  std::string got = std::to_string(p.w) + " " + std::to_string(p.h) + "\n";
-  for (int yy = 0; yy < p.h; ++yy) {
-    char b[3];
-    for (int x = 0; x < p.w; ++x) {
-      std::snprintf(b, sizeof b, "%02x", *p.at(x, yy));
-      got += b;
-    }
-    got += "\n";
-  }
-  const char* update = std::getenv("UPDATE_GOLDEN");
-  if (update && std::strcmp(update, "1") == 0) {
-    archive_util::write_text(path, got);
-    return;
-  }
-  Bytes want_b = archive_util::read_file(path);
-  std::string want(want_b.begin(), want_b.end());
-  want.erase(std::remove(want.begin(), want.end(), '\r'), want.end());
-  ASSERT_FALSE(want.empty()) << "missing golden " << path << " (UPDATE_GOLDEN=1 makes it)";
-  EXPECT_EQ(want, got);
+  EXPECT_TRUE(golden_picture("text_dejavu11.hex", p.px.data(), p.w, p.h, p.w));
 }

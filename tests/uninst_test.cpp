@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_util.h"
+#include "tests/support/golden.h"
 
 using namespace engine_util;
 
@@ -25,9 +26,7 @@ TEST_F(Uninst, TheLogMatchesTheGoldenFileByteForByte) {
   uninstLogEntry("AddedRegKey \\\\HKEY_LOCAL_MACHINE\\%s", "SOFTWARE\\TestCo");
   EXPECT_EQ(uninstClose(), 1);
   EXPECT_FALSE(fs::exists(host("C:\\uninst.log")));
-  std::string golden = slurp(fs::path(TEST_DATA_DIR) / "uninst" / "basic.log");
-  ASSERT_FALSE(golden.empty());
-  EXPECT_EQ(slurpText(host("C:\\GAME\\uninst.log")), golden);
+  EXPECT_TRUE(golden_text("uninst/basic.log", slurpText(host("C:\\GAME\\uninst.log"))));
   EXPECT_TRUE(boxes().empty());
 }
 #endif

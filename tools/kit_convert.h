@@ -1,9 +1,14 @@
 // setupkit's asset converters: each takes the arguments after its command name and
-// returns the process exit code (0 done, 1 failed, 2 bad usage).
+// returns the process exit code (0 done, 1 failed, 2 bad usage); each command's synopsis,
+// description and options are its KitCommand, which the command line is parsed by.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "tools/kit_args.h"
+
+extern const KitCommand kit_palette_cmd, kit_pcx_cmd, kit_png_cmd, kit_font_cmd;
 
 // setupkit palette IN -o color.pal [--tables]
 int kit_palette(const std::vector<std::string>& args);

@@ -24,21 +24,8 @@
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFail = 1;
-constexpr int kExitUsage = 2;
 constexpr int kMinSize = 4;
 constexpr int kMaxSize = 256;
-
-int usage(const std::string& why) {
-  std::fprintf(stderr, "setupkit: %s\nusage: setupkit font TTF --size N [--aaf] -o OUT\n", why.c_str());
-  return kExitUsage;
-}
-
-int fail(const std::string& file, const std::string& why) {
-  std::fprintf(stderr, "setupkit: %s: %s\n", file.c_str(), why.c_str());
-  return kExitFail;
-}
 
 // One rendered glyph in the line's cell: `height` rows (the line height) of `width` coverage
 // values 0-255, row 0 the top of the line.
@@ -164,50 +151,40 @@ std::vector<uint8_t> make_aaf(const std::vector<Cell>& cells, int line, int lead
 
 }  // namespace
 
+const KitCommand kit_font_cmd = {
+    "font",
+    "font TTF --size N [--aaf] -o OUT",
+    "Renders a TrueType font at N pixels to a 1-bit .fon font (glyphs 0 to 255, Latin-1), or\n"
+    "with --aaf to the 16-level anti-aliased .aaf format.\n",
+    {{"-o", "--output", true}, {"--size", nullptr, true}, {"--aaf", nullptr, false}}};
+
 int kit_font(const std::vector<std::string>& args) {
-  std::string ttf, out, size_text;
-  bool aaf = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string& into) {
-      if (i + 1 >= args.size()) return false;
-      into = args[++i];
-      return true;
-    };
-    if (a == "--aaf") {
-      aaf = true;
-    } else if (a == "-o" || a == "--output") {
-      if (!value(out)) return usage("option '" + a + "' needs a value");
-    } else if (a == "--size") {
-      if (!value(size_text)) return usage("option '--size' needs a value");
-    } else if (a.rfind("--size=", 0) == 0) {
-      size_text = a.substr(7);
-    } else if (a.rfind("--output=", 0) == 0) {
-      out = a.substr(9);
-    } else if (a.size() > 1 && a[0] == '-') {
-      return usage("unknown option '" + a + "'");
-    } else if (ttf.empty()) {
-      ttf = a;
-    } else {
-      return usage("font needs one TTF");
-    }
-  }
-  if (ttf.empty() || out.empty() || size_text.empty()) return usage("font needs TTF, --size N and -o OUT");
+  KitArgs a;
+  if (int rc = kit_parse_command(kit_font_cmd, args, a); rc >= 0) return rc;
+  if (a.pos.size() > 1) return kit_usage(kit_font_cmd, "font needs one TTF");
+  const std::string* out_opt = kit_value(a, "-o");
+  const std::string* size_opt = kit_value(a, "--size");
+  const std::string ttf = a.pos.empty() ? "" : a.pos[0], out = out_opt ? *out_opt : "",
+                    size_text = size_opt ? *size_opt : "";
+  const bool aaf = kit_flag(a, "--aaf");
+  if (ttf.empty() || out.empty() || size_text.empty())
+    return kit_usage(kit_font_cmd, "font needs TTF, --size N and -o OUT");
   char* end = nullptr;
   errno = 0;
   long size = std::strtol(size_text.c_str(), &end, 10);
   if (errno || !end || *end || size < kMinSize || size > kMaxSize)
-    return usage("--size must be a number of pixels from " + std::to_string(kMinSize) + " to " + std::to_string(kMaxSize));
+    return kit_usage(kit_font_cmd, "--size must be a number of pixels from " + std::to_string(kMinSize) + " to " +
+                                       std::to_string(kMaxSize));
 
   Renderer r;
-  if (FT_Init_FreeType(&r.lib) != 0) return fail(ttf, "cannot start FreeType");
+  if (FT_Init_FreeType(&r.lib) != 0) return kit_fail(ttf, "cannot start FreeType");
   if (std::FILE* probe = std::fopen(ttf.c_str(), "rb"))
     std::fclose(probe);
   else
-    return fail(ttf, std::string("cannot open: ") + std::strerror(errno));
-  if (FT_New_Face(r.lib, ttf.c_str(), 0, &r.face) != 0) return fail(ttf, "not a font FreeType can read");
-  if (!FT_IS_SCALABLE(r.face)) return fail(ttf, "not a scalable (TrueType or OpenType) font");
-  if (FT_Set_Pixel_Sizes(r.face, 0, FT_UInt(size)) != 0) return fail(ttf, "cannot be set to that size");
+    return kit_fail(ttf, std::string("cannot open: ") + std::strerror(errno));
+  if (FT_New_Face(r.lib, ttf.c_str(), 0, &r.face) != 0) return kit_fail(ttf, "not a font FreeType can read");
+  if (!FT_IS_SCALABLE(r.face)) return kit_fail(ttf, "not a scalable (TrueType or OpenType) font");
+  if (FT_Set_Pixel_Sizes(r.face, 0, FT_UInt(size)) != 0) return kit_fail(ttf, "cannot be set to that size");
   r.spacing = FT_IS_FIXED_WIDTH(r.face) ? 0 : 1;
   const FT_Size_Metrics& m = r.face->size->metrics;
   r.asc = int((m.ascender + 63) >> 6);
@@ -224,20 +201,20 @@ int kit_font(const std::vector<std::string>& args) {
   int mapped = 0;
   for (int c = 0; c < 256; ++c) {
     if (!render(r, c, !aaf, cells[size_t(c)], space_width))
-      return fail(ttf, "cannot render character " + std::to_string(c));
+      return kit_fail(ttf, "cannot render character " + std::to_string(c));
     mapped += cells[size_t(c)].mapped;
   }
-  if (mapped == 0) return fail(ttf, "maps none of the characters 0 to 255");
+  if (mapped == 0) return kit_fail(ttf, "maps none of the characters 0 to 255");
 
   std::vector<uint8_t> bytes = aaf ? make_aaf(cells, line, leading, r.spacing, space_width) : make_fon(cells, line, r.spacing);
   std::FILE* f = std::fopen(out.c_str(), "wb");
-  if (!f) return fail(out, std::string("cannot create: ") + std::strerror(errno));
+  if (!f) return kit_fail(out, std::string("cannot create: ") + std::strerror(errno));
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   ok = (std::fclose(f) == 0) && ok;
   if (!ok) {
     std::remove(out.c_str());
-    return fail(out, "write failed");
+    return kit_fail(out, "write failed");
   }
   std::printf("%s: %d of 256 characters mapped, height %d, %zu bytes\n", out.c_str(), mapped, line, bytes.size());
-  return kExitOk;
+  return kKitExitOk;
 }

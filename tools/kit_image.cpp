@@ -30,53 +30,14 @@
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFail = 1;
-constexpr int kExitUsage = 2;
 constexpr int kMaxSide = 65534;  // bytes per line is 16 bits and even
 
 using Bytes = std::vector<uint8_t>;
 
-int usage(const char* synopsis, const std::string& why) {
-  std::fprintf(stderr, "setupkit: %s\nusage: setupkit %s\n", why.c_str(), synopsis);
-  return kExitUsage;
-}
-
-int fail(const std::string& file, const std::string& why) {
-  std::fprintf(stderr, "setupkit: %s: %s\n", file.c_str(), why.c_str());
-  return kExitFail;
-}
-
-// Command line: positional arguments, -o, and named options (with or without a value).
-struct Args {
-  std::vector<std::string> pos;
-  std::string out;
-  std::map<std::string, std::string> opt;
-  std::string error;
-};
-
-Args parse(const std::vector<std::string>& args, const std::vector<std::string>& flags,
-           const std::vector<std::string>& valued) {
-  Args a;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& s = args[i];
-    auto in = [&](const std::vector<std::string>& v) { return std::find(v.begin(), v.end(), s) != v.end(); };
-    if (s == "-o" || in(valued)) {
-      if (i + 1 >= args.size()) {
-        a.error = s + " needs a value";
-        return a;
-      }
-      (s == "-o" ? a.out : a.opt[s]) = args[++i];
-    } else if (in(flags)) {
-      a.opt[s].assign(1, '1');
-    } else if (s.size() > 1 && s[0] == '-') {
-      a.error = "unknown option '" + s + "'";
-      return a;
-    } else {
-      a.pos.push_back(s);
-    }
-  }
-  return a;
+// The output name of a parsed command line ("" when -o was not given).
+std::string output(const KitArgs& a) {
+  const std::string* o = kit_value(a, "-o");
+  return o ? *o : std::string();
 }
 
 bool read_file(const std::string& path, Bytes& out) {
@@ -414,14 +375,33 @@ int nearest(const std::array<uint8_t, 768>& pal, int first, int r, int g, int b)
 
 }  // namespace
 
+const KitCommand kit_palette_cmd = {
+    "palette",
+    "palette IN -o color.pal [--tables]",
+    "Makes a palette file from a picture's palette (PCX or PNG) or a 768-byte RGB file: the\n"
+    "256 entries and the colour table; --tables adds the intensity and mix tables.\n",
+    {{"-o", "--output", true}, {"--tables", nullptr, false}}};
+
+const KitCommand kit_pcx_cmd = {
+    "pcx",
+    "pcx IN.png|IN.bmp -o OUT.pcx [--palette color.pal] [--transparent]",
+    "Converts a PNG or BMP picture to an 8-bit RLE PCX in the given palette (nearest colour);\n"
+    "--transparent keeps index 0 for the transparent pixels.\n",
+    {{"-o", "--output", true}, {"--palette", nullptr, true}, {"--transparent", nullptr, false}}};
+
+const KitCommand kit_png_cmd = {"png",
+                                "png IN.pcx -o OUT.png",
+                                "Converts a PCX picture to PNG, to look at an asset.\n",
+                                {{"-o", "--output", true}}};
+
 int kit_palette(const std::vector<std::string>& args) {
-  const char* syn = "palette IN -o color.pal [--tables]";
-  Args a = parse(args, {"--tables"}, {});
-  if (!a.error.empty()) return usage(syn, a.error);
-  if (a.pos.size() != 1 || a.out.empty()) return usage(syn, "palette needs one IN and -o FILE");
+  KitArgs a;
+  if (int rc = kit_parse_command(kit_palette_cmd, args, a); rc >= 0) return rc;
+  const std::string out_name = output(a);
+  if (a.pos.size() != 1 || out_name.empty()) return kit_usage(kit_palette_cmd, "palette needs one IN and -o FILE");
   const std::string& in = a.pos[0];
   Bytes data;
-  if (!read_file(in, data)) return fail(in, "cannot read");
+  if (!read_file(in, data)) return kit_fail(in, "cannot read");
   std::array<uint8_t, 768> pal8{};
   std::string why;
   const std::string ext = lower_ext(in);
@@ -429,42 +409,42 @@ int kit_palette(const std::vector<std::string>& args) {
     Bytes px;
     int w, h;
     bool has = false;
-    if (!read_pcx(in, px, w, h, pal8, has, why)) return fail(in, why);
-    if (!has) return fail(in, "no 256-colour palette");
+    if (!read_pcx(in, px, w, h, pal8, has, why)) return kit_fail(in, why);
+    if (!has) return kit_fail(in, "no 256-colour palette");
   } else if (data.size() == 768) {
     std::copy(data.begin(), data.end(), pal8.begin());
   } else {
     Picture pic;
     if (!decode_picture(in, data, pic, why))
-      return fail(in, "not a PCX, palette PNG or BMP, nor 768 bytes of red, green, blue");
-    if (!pic.indexed) return fail(in, "not a palette picture");
+      return kit_fail(in, "not a PCX, palette PNG or BMP, nor 768 bytes of red, green, blue");
+    if (!pic.indexed) return kit_fail(in, "not a palette picture");
     pal8 = pic.pal;
   }
-  if (colorBuildColorTable(pal8.data(), nullptr) != 0) return fail(in, "out of memory");
+  if (colorBuildColorTable(pal8.data(), nullptr) != 0) return kit_fail(in, "out of memory");
   Bytes out(cmap, cmap + 768);
   out.insert(out.end(), colorTable, colorTable + COLOR_TABLE_SIZE);
-  if (a.opt.count("--tables")) {
+  if (kit_flag(a, "--tables")) {
     out.insert(out.end(), COLOR_FILE_TAG, COLOR_FILE_TAG + 4);
     const uint8_t* t[3] = {&intensityColorTable[0][0], &colorMixAddTable[0][0], &colorMixMulTable[0][0]};
     for (const uint8_t* p : t) out.insert(out.end(), p, p + 65536);
   }
-  if (!write_file(a.out, out)) return fail(a.out, "cannot write");
-  return kExitOk;
+  if (!write_file(out_name, out)) return kit_fail(out_name, "cannot write");
+  return kKitExitOk;
 }
 
 int kit_pcx(const std::vector<std::string>& args) {
-  const char* syn = "pcx IN.png|IN.bmp -o OUT.pcx [--palette color.pal] [--transparent]";
-  Args a = parse(args, {"--transparent"}, {"--palette"});
-  if (!a.error.empty()) return usage(syn, a.error);
-  if (a.pos.size() != 1 || a.out.empty()) return usage(syn, "pcx needs one IN and -o FILE");
+  KitArgs a;
+  if (int rc = kit_parse_command(kit_pcx_cmd, args, a); rc >= 0) return rc;
+  const std::string out_name = output(a);
+  if (a.pos.size() != 1 || out_name.empty()) return kit_usage(kit_pcx_cmd, "pcx needs one IN and -o FILE");
   const std::string& in = a.pos[0];
-  const bool transparent = a.opt.count("--transparent") > 0;
+  const bool transparent = kit_flag(a, "--transparent");
   Bytes data;
-  if (!read_file(in, data)) return fail(in, "cannot read");
+  if (!read_file(in, data)) return kit_fail(in, "cannot read");
   Picture pic;
   std::string why;
-  if (!decode_picture(in, data, pic, why)) return fail(in, why);
-  if (pic.w > kMaxSide || pic.h > kMaxSide + 1) return fail(in, "picture too large for PCX");
+  if (!decode_picture(in, data, pic, why)) return kit_fail(in, why);
+  if (pic.w > kMaxSide || pic.h > kMaxSide + 1) return kit_fail(in, "picture too large for PCX");
   const size_t n = size_t(pic.w) * pic.h;
 
   // Every pixel as RGBA, whatever the input.
@@ -482,14 +462,14 @@ int kit_pcx(const std::vector<std::string>& args) {
 
   Bytes out(n);
   std::array<uint8_t, 768> pal8{};
-  if (a.opt.count("--palette")) {
-    const std::string& pf = a.opt["--palette"];
-    if (!loadColorTable(pf.c_str())) return fail(pf, "not a readable colour file");
+  if (const std::string* palette_file = kit_value(a, "--palette")) {
+    const std::string& pf = *palette_file;
+    if (!loadColorTable(pf.c_str())) return kit_fail(pf, "not a readable colour file");
     pal8 = widen(cmap);
     if (transparent) {
       // Entry 0 is kept for transparency: rebuild the table with it left out.
       uint8_t skip[256] = {1};
-      if (colorBuildColorTable(pal8.data(), skip) != 0) return fail(pf, "out of memory");
+      if (colorBuildColorTable(pal8.data(), skip) != 0) return kit_fail(pf, "out of memory");
     }
     for (size_t k = 0; k < n; ++k) {
       uint8_t p[4];
@@ -539,7 +519,7 @@ int kit_pcx(const std::vector<std::string>& args) {
       const uint32_t key = uint32_t(p[0]) << 16 | p[1] << 8 | p[2];
       auto it = seen.find(key);
       if (it == seen.end()) {
-        if (next > 255) return fail(in, "more than 256 colours: give --palette");
+        if (next > 255) return kit_fail(in, "more than 256 colours: give --palette");
         it = seen.emplace(key, next).first;
         pal8[next * 3] = p[0];
         pal8[next * 3 + 1] = p[1];
@@ -549,23 +529,24 @@ int kit_pcx(const std::vector<std::string>& args) {
       out[k] = uint8_t(it->second);
     }
   }
-  if (!write_file(a.out, encode_pcx(pic.w, pic.h, out.data(), pal8.data()))) return fail(a.out, "cannot write");
-  return kExitOk;
+  if (!write_file(out_name, encode_pcx(pic.w, pic.h, out.data(), pal8.data())))
+    return kit_fail(out_name, "cannot write");
+  return kKitExitOk;
 }
 
 int kit_png(const std::vector<std::string>& args) {
-  const char* syn = "png IN.pcx -o OUT.png";
-  Args a = parse(args, {}, {});
-  if (!a.error.empty()) return usage(syn, a.error);
-  if (a.pos.size() != 1 || a.out.empty()) return usage(syn, "png needs one IN and -o FILE");
+  KitArgs a;
+  if (int rc = kit_parse_command(kit_png_cmd, args, a); rc >= 0) return rc;
+  const std::string out_name = output(a);
+  if (a.pos.size() != 1 || out_name.empty()) return kit_usage(kit_png_cmd, "png needs one IN and -o FILE");
   const std::string& in = a.pos[0];
   Bytes px;
   int w = 0, h = 0;
   std::array<uint8_t, 768> pal{};
   bool has = false;
   std::string why;
-  if (!read_pcx(in, px, w, h, pal, has, why)) return fail(in, why);
-  if (!has) return fail(in, "no 256-colour palette");
-  if (!write_png(a.out, w, h, px.data(), pal.data(), why)) return fail(a.out, why);
-  return kExitOk;
+  if (!read_pcx(in, px, w, h, pal, has, why)) return kit_fail(in, why);
+  if (!has) return kit_fail(in, "no 256-colour palette");
+  if (!write_png(out_name, w, h, px.data(), pal.data(), why)) return kit_fail(out_name, why);
+  return kKitExitOk;
 }

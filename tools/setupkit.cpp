@@ -7,7 +7,8 @@
 //   setupkit verify FILE
 //
 // Archives are written with kit_build_archive and read back through the database library, so what the
-// tool reports is what the installer will see.
+// tool reports is what the installer will see. The picture, palette and font commands live in
+// kit_image.cpp and kit_font.cpp; every command reads its arguments through kit_args.h.
 
 #include <algorithm>
 #include <cerrno>
@@ -21,26 +22,36 @@
 #include <string_view>
 #include <vector>
 
-#include "kit/build.h"
-#include "tools/kit_convert.h"
 #include "db/db.h"
 #include "db/decode.h"
+#include "kit/build.h"
 #include "platform/host/machine.h"
+#include "tools/kit_args.h"
+#include "tools/kit_convert.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFail = 1;
-constexpr int kExitUsage = 2;
-
-struct Command {
-  const char* name;
-  const char* synopsis;
-  const char* help;
-  int (*run)(const std::vector<std::string>& args);
-};
+const KitCommand kPack = {"pack",
+                          "pack DIR -o FILE [--method lzss|stored|blocks]",
+                          "Makes an archive of every file below DIR (member names are the paths relative to DIR).\n"
+                          "Without --method each member takes the smallest of one LZSS stream, LZSS blocks and\n"
+                          "stored; with --method it takes that method, or stored when packing does not help.\n",
+                          {{"-o", "--output", true}, {"--method", nullptr, true}}};
+const KitCommand kList = {
+    "list", "list FILE", "Lists every member: method, length, packed length, ratio and name; then a total.\n", {}};
+const KitCommand kExtract = {"extract",
+                             "extract FILE NAME [-o OUT]",
+                             "Writes member NAME (DIR\\NAME, case ignored) to OUT, by default its base name in the\n"
+                             "current directory.\n",
+                             {{"-o", "--output", true}}};
+const KitCommand kCat = {"cat", "cat FILE NAME", "Writes member NAME to standard output.\n", {}};
+const KitCommand kVerify = {"verify",
+                            "verify FILE",
+                            "Checks the directory and decodes every member, through the archive streams as the\n"
+                            "installer reads them. Prints OK, or every fault found and exits with status 1.\n",
+                            {}};
 
 int cmd_pack(const std::vector<std::string>& args);
 int cmd_list(const std::vector<std::string>& args);
@@ -48,117 +59,33 @@ int cmd_extract(const std::vector<std::string>& args);
 int cmd_cat(const std::vector<std::string>& args);
 int cmd_verify(const std::vector<std::string>& args);
 
+struct Command {
+  const KitCommand* spec;
+  int (*run)(const std::vector<std::string>& args);
+};
+
 const Command kCommands[] = {
-    {"pack", "pack DIR -o FILE [--method lzss|stored|blocks]",
-     "Makes an archive of every file below DIR (member names are the paths relative to DIR).\n"
-     "Without --method each member takes the smallest of one LZSS stream, LZSS blocks and\n"
-     "stored; with --method it takes that method, or stored when packing does not help.\n",
-     cmd_pack},
-    {"list", "list FILE", "Lists every member: method, length, packed length, ratio and name; then a total.\n",
-     cmd_list},
-    {"extract", "extract FILE NAME [-o OUT]",
-     "Writes member NAME (DIR\\NAME, case ignored) to OUT, by default its base name in the\n"
-     "current directory.\n",
-     cmd_extract},
-    {"cat", "cat FILE NAME", "Writes member NAME to standard output.\n", cmd_cat},
-    {"verify", "verify FILE",
-     "Checks the directory and decodes every member, through the archive streams as the\n"
-     "installer reads them. Prints OK, or every fault found and exits with status 1.\n",
-     cmd_verify},
-    {"palette", "palette IN -o color.pal [--tables]",
-     "Makes a palette file from a picture's palette (PCX or PNG) or a 768-byte RGB file: the\n"
-     "256 entries and the colour table; --tables adds the intensity and mix tables.\n",
-     kit_palette},
-    {"pcx", "pcx IN -o OUT.pcx [--palette color.pal] [--transparent]",
-     "Converts a PNG or BMP picture to an 8-bit RLE PCX in the given palette (nearest colour);\n"
-     "--transparent keeps index 0 for the transparent pixels.\n",
-     kit_pcx},
-    {"png", "png IN.pcx -o OUT.png", "Converts a PCX picture to PNG, to look at an asset.\n", kit_png},
-    {"font", "font TTF --size N [--aaf] -o OUT",
-     "Renders a TrueType font at N pixels to a 1-bit .fon font (glyphs 0 to 255, Latin-1), or\n"
-     "with --aaf to the 16-level anti-aliased .aaf format.\n",
-     kit_font},
+    {&kPack, cmd_pack},      {&kList, cmd_list},      {&kExtract, cmd_extract},
+    {&kCat, cmd_cat},        {&kVerify, cmd_verify},  {&kit_palette_cmd, kit_palette},
+    {&kit_pcx_cmd, kit_pcx}, {&kit_png_cmd, kit_png}, {&kit_font_cmd, kit_font},
 };
 
 void print_usage(FILE* out) {
   std::fprintf(out, "usage: setupkit COMMAND [ARGS]\n\ncommands:\n");
-  for (const Command& c : kCommands) std::fprintf(out, "  setupkit %s\n", c.synopsis);
+  for (const Command& c : kCommands) std::fprintf(out, "  setupkit %s\n", c.spec->synopsis);
   std::fprintf(out, "\n'setupkit COMMAND --help' describes one command.\n");
-}
-
-void print_command_usage(const Command& c, FILE* out, bool full) {
-  std::fprintf(out, "usage: setupkit %s\n", c.synopsis);
-  if (full) std::fprintf(out, "\n%s", c.help);
 }
 
 const Command* find_command(std::string_view name) {
   for (const Command& c : kCommands)
-    if (name == c.name) return &c;
+    if (name == c.spec->name) return &c;
   return nullptr;
 }
 
-int usage_error(const char* cmd, const std::string& why) {
+int usage_error(const std::string& why) {
   std::fprintf(stderr, "setupkit: %s\n", why.c_str());
-  if (const Command* c = cmd ? find_command(cmd) : nullptr)
-    print_command_usage(*c, stderr, false);
-  else
-    print_usage(stderr);
-  return kExitUsage;
-}
-
-int fail(const std::string& file, const std::string& why) {
-  std::fprintf(stderr, "setupkit: %s: %s\n", file.c_str(), why.c_str());
-  return kExitFail;
-}
-
-// Splits a command's arguments into positionals and the values of the options it knows.
-// Options take one value, given as "-o X", "--opt X" or "--opt=X".
-struct Parsed {
-  std::vector<std::string> pos;
-  std::vector<std::pair<std::string, std::string>> opts;
-  std::string error;
-};
-
-Parsed parse_args(const std::vector<std::string>& args, std::initializer_list<const char*> known) {
-  Parsed p;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a.size() < 2 || a[0] != '-') {
-      p.pos.push_back(a);
-      continue;
-    }
-    if (a == "--") {
-      p.pos.insert(p.pos.end(), args.begin() + std::ptrdiff_t(i + 1), args.end());
-      break;
-    }
-    std::string name = a, value;
-    bool has_value = false;
-    if (size_t eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
-      name = a.substr(0, eq);
-      value = a.substr(eq + 1);
-      has_value = true;
-    }
-    if (std::find_if(known.begin(), known.end(), [&](const char* k) { return name == k; }) == known.end()) {
-      p.error = "unknown option '" + name + "'";
-      return p;
-    }
-    if (!has_value) {
-      if (i + 1 >= args.size()) {
-        p.error = "option '" + name + "' needs a value";
-        return p;
-      }
-      value = args[++i];
-    }
-    p.opts.emplace_back(name, value);
-  }
-  return p;
-}
-
-const std::string* option(const Parsed& p, const char* name) {
-  const std::string* v = nullptr;
-  for (const auto& [n, val] : p.opts)
-    if (n == name) v = &val;  // the last one given wins
-  return v;
+  print_usage(stderr);
+  return kKitExitUsage;
 }
 
 const char* method_name(uint32_t flags) {
@@ -186,16 +113,16 @@ struct Member {
 int open_archive(const std::string& file) {
   std::error_code ec;
   if (!fs::exists(file, ec)) {
-    fail(file, "no such file");
+    kit_fail(file, "no such file");
     return -1;
   }
   if (fs::is_directory(file, ec)) {
-    fail(file, "is a directory");
+    kit_fail(file, "is a directory");
     return -1;
   }
   int h = db_init(file.c_str(), nullptr, nullptr);
   if (h == -1) {
-    fail(file, "not a readable archive (damaged or not an archive)");
+    kit_fail(file, "not a readable archive (damaged or not an archive)");
     return -1;
   }
   db_select(h);
@@ -265,13 +192,12 @@ bool copy_member(const std::string& name, FILE* out, std::string& why) {
 // ---- commands ----
 
 int cmd_pack(const std::vector<std::string>& args) {
-  Parsed p = parse_args(args, {"-o", "--output", "--method"});
-  if (!p.error.empty()) return usage_error("pack", p.error);
-  const std::string* out = option(p, "-o");
-  if (!out) out = option(p, "--output");
-  if (p.pos.size() != 1 || !out) return usage_error("pack", "pack needs one DIR and -o FILE");
+  KitArgs p;
+  if (int rc = kit_parse_command(kPack, args, p); rc >= 0) return rc;
+  const std::string* out = kit_value(p, "-o");
+  if (p.pos.size() != 1 || !out) return kit_usage(kPack, "pack needs one DIR and -o FILE");
   kit_pack_method method = kit_pack_method::best;
-  if (const std::string* m = option(p, "--method")) {
+  if (const std::string* m = kit_value(p, "--method")) {
     if (*m == "lzss")
       method = kit_pack_method::lzss;
     else if (*m == "stored")
@@ -279,28 +205,28 @@ int cmd_pack(const std::vector<std::string>& args) {
     else if (*m == "blocks")
       method = kit_pack_method::blocks;
     else
-      return usage_error("pack", "unknown method '" + *m + "' (lzss, stored or blocks)");
+      return kit_usage(kPack, "unknown method '" + *m + "' (lzss, stored or blocks)");
   }
   const std::string& root = p.pos[0];
   std::error_code ec;
-  if (!fs::is_directory(root, ec)) return fail(root, ec ? ec.message() : "not a directory");
+  if (!fs::is_directory(root, ec)) return kit_fail(root, ec ? ec.message() : "not a directory");
 
   // Collect the regular files below root, sorted by their relative path.
   std::vector<std::pair<std::string, fs::path>> files;
   fs::recursive_directory_iterator it(root, fs::directory_options::none, ec), end;
-  if (ec) return fail(root, ec.message());
+  if (ec) return kit_fail(root, ec.message());
   for (; it != end; it.increment(ec)) {
-    if (ec) return fail(root, ec.message());
+    if (ec) return kit_fail(root, ec.message());
     std::error_code fec;
     if (!it->is_regular_file(fec)) continue;
     // An earlier archive written into the tree being packed is not packed into the new one.
     if (fs::equivalent(it->path(), *out, fec)) continue;
     std::string rel = fs::relative(it->path(), root, fec).generic_string();
-    if (fec) return fail(it->path().string(), fec.message());
+    if (fec) return kit_fail(it->path().string(), fec.message());
     std::replace(rel.begin(), rel.end(), '/', '\\');
     files.emplace_back(rel, it->path());
   }
-  if (ec) return fail(root, ec.message());
+  if (ec) return kit_fail(root, ec.message());
   std::sort(files.begin(), files.end());
 
   std::vector<kit_member> members;
@@ -311,32 +237,32 @@ int cmd_pack(const std::vector<std::string>& args) {
     m.path = rel;
     m.method = method;
     FILE* f = std::fopen(path.string().c_str(), "rb");
-    if (!f) return fail(path.string(), std::string("cannot open: ") + std::strerror(errno));
+    if (!f) return kit_fail(path.string(), std::string("cannot open: ") + std::strerror(errno));
     uint8_t buf[65536];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) m.data.insert(m.data.end(), buf, buf + n);
     bool bad = std::ferror(f);
     std::fclose(f);
-    if (bad) return fail(path.string(), "read error");
+    if (bad) return kit_fail(path.string(), "read error");
     total += m.data.size();
     members.push_back(std::move(m));
   }
 
   std::string err;
-  if (!kit_build_archive(*out, members, err)) return fail(*out, err);
+  if (!kit_build_archive(*out, members, err)) return kit_fail(*out, err);
   uintmax_t size = fs::file_size(*out, ec);
   std::printf("%s: %zu members, %" PRIu64 " bytes packed into %ju bytes\n", out->c_str(), members.size(), total,
               ec ? uintmax_t(0) : size);
-  return kExitOk;
+  return kKitExitOk;
 }
 
 int cmd_list(const std::vector<std::string>& args) {
-  Parsed p = parse_args(args, {});
-  if (!p.error.empty()) return usage_error("list", p.error);
-  if (p.pos.size() != 1) return usage_error("list", "list needs one FILE");
+  KitArgs p;
+  if (int rc = kit_parse_command(kList, args, p); rc >= 0) return rc;
+  if (p.pos.size() != 1) return kit_usage(kList, "list needs one FILE");
   const std::string& file = p.pos[0];
   int h = open_archive(file);
-  if (h == -1) return kExitFail;
+  if (h == -1) return kKitExitFail;
   std::vector<Member> ms = members_of_current();
   db_close(h);
   std::printf("%-7s %12s %12s %7s  %s\n", "Method", "Length", "Packed", "Ratio", "Name");
@@ -349,35 +275,33 @@ int cmd_list(const std::vector<std::string>& args) {
   }
   std::printf("%-7s %12" PRIu64 " %12" PRIu64 " %7s  %zu members\n", "total", len, packed,
               percent(packed, len).c_str(), ms.size());
-  return kExitOk;
+  return kKitExitOk;
 }
 
 int cmd_extract(const std::vector<std::string>& args) {
-  Parsed p = parse_args(args, {"-o", "--output"});
-  if (!p.error.empty()) return usage_error("extract", p.error);
-  if (p.pos.size() != 2) return usage_error("extract", "extract needs FILE and NAME");
+  KitArgs p;
+  if (int rc = kit_parse_command(kExtract, args, p); rc >= 0) return rc;
+  if (p.pos.size() != 2) return kit_usage(kExtract, "extract needs FILE and NAME");
   const std::string& file = p.pos[0];
   std::string name = member_arg(p.pos[1]);
   std::string out;
-  if (const std::string* o = option(p, "-o"))
+  if (const std::string* o = kit_value(p, "-o"))
     out = *o;
-  else if (const std::string* o2 = option(p, "--output"))
-    out = *o2;
   else
     out = name.substr(name.rfind('\\') == std::string::npos ? 0 : name.rfind('\\') + 1);
-  if (out.empty()) return usage_error("extract", "no output name");
+  if (out.empty()) return kit_usage(kExtract, "no output name");
 
   int h = open_archive(file);
-  if (h == -1) return kExitFail;
+  if (h == -1) return kKitExitFail;
   dir_entry e{};
   if (db_dir_entry(name.c_str(), &e) != 0) {
     db_close(h);
-    return fail(file, "no member " + name);
+    return kit_fail(file, "no member " + name);
   }
   FILE* f = std::fopen(out.c_str(), "wb");
   if (!f) {
     db_close(h);
-    return fail(out, std::string("cannot create: ") + std::strerror(errno));
+    return kit_fail(out, std::string("cannot create: ") + std::strerror(errno));
   }
   std::string why;
   bool ok = copy_member(name, f, why);
@@ -389,19 +313,19 @@ int cmd_extract(const std::vector<std::string>& args) {
   if (!ok) {
     std::error_code ec;
     fs::remove(out, ec);
-    return fail(file, why);
+    return kit_fail(file, why);
   }
-  return kExitOk;
+  return kKitExitOk;
 }
 
 int cmd_cat(const std::vector<std::string>& args) {
-  Parsed p = parse_args(args, {});
-  if (!p.error.empty()) return usage_error("cat", p.error);
-  if (p.pos.size() != 2) return usage_error("cat", "cat needs FILE and NAME");
+  KitArgs p;
+  if (int rc = kit_parse_command(kCat, args, p); rc >= 0) return rc;
+  if (p.pos.size() != 2) return kit_usage(kCat, "cat needs FILE and NAME");
   const std::string& file = p.pos[0];
   std::string name = member_arg(p.pos[1]);
   int h = open_archive(file);
-  if (h == -1) return kExitFail;
+  if (h == -1) return kKitExitFail;
   std::string why;
   bool ok = copy_member(name, stdout, why);
   db_close(h);
@@ -409,7 +333,7 @@ int cmd_cat(const std::vector<std::string>& args) {
     ok = false;
     why = std::string("write failed: ") + std::strerror(errno);
   }
-  return ok ? kExitOk : fail(file, why);
+  return ok ? kKitExitOk : kit_fail(file, why);
 }
 
 // Decodes a member from its packed bytes, checking the structure of its method; false with `why`.
@@ -554,12 +478,12 @@ std::vector<std::string> verify_member(const Member& m, uint64_t file_size) {
 }
 
 int cmd_verify(const std::vector<std::string>& args) {
-  Parsed p = parse_args(args, {});
-  if (!p.error.empty()) return usage_error("verify", p.error);
-  if (p.pos.size() != 1) return usage_error("verify", "verify needs one FILE");
+  KitArgs p;
+  if (int rc = kit_parse_command(kVerify, args, p); rc >= 0) return rc;
+  if (p.pos.size() != 1) return kit_usage(kVerify, "verify needs one FILE");
   const std::string& file = p.pos[0];
   int h = open_archive(file);
-  if (h == -1) return kExitFail;
+  if (h == -1) return kKitExitFail;
   std::error_code ec;
   uint64_t size = fs::file_size(file, ec);
   std::vector<Member> ms = members_of_current();
@@ -572,36 +496,30 @@ int cmd_verify(const std::vector<std::string>& args) {
   db_close(h);
   if (bad) {
     std::fprintf(stderr, "setupkit: %s: %zu of %zu members damaged\n", file.c_str(), bad, ms.size());
-    return kExitFail;
+    return kKitExitFail;
   }
   std::printf("%s: OK, %zu members\n", file.c_str(), ms.size());
-  return kExitOk;
+  return kKitExitOk;
 }
 
 bool is_help(std::string_view a) { return a == "--help" || a == "-h" || a == "help"; }
 
 int run(int argc, char** argv) {
-  if (argc < 2) return usage_error(nullptr, "no command given");
+  if (argc < 2) return usage_error("no command given");
   std::string_view cmd = argv[1];
   if (is_help(cmd)) {
     if (argc >= 3) {
       if (const Command* c = find_command(argv[2])) {
-        print_command_usage(*c, stdout, true);
-        return kExitOk;
+        kit_print_usage(*c->spec, stdout, true);
+        return kKitExitOk;
       }
     }
     print_usage(stdout);
-    return kExitOk;
+    return kKitExitOk;
   }
   const Command* c = find_command(cmd);
-  if (!c) return usage_error(nullptr, "unknown command '" + std::string(cmd) + "'");
-  std::vector<std::string> args(argv + 2, argv + argc);
-  for (const std::string& a : args)
-    if (a == "--help" || a == "-h") {
-      print_command_usage(*c, stdout, true);
-      return kExitOk;
-    }
-  return c->run(args);
+  if (!c) return usage_error("unknown command '" + std::string(cmd) + "'");
+  return c->run(std::vector<std::string>(argv + 2, argv + argc));
 }
 
 }  // namespace
@@ -616,5 +534,5 @@ int main(int argc, char** argv) {
   } catch (const std::exception& ex) {
     std::fprintf(stderr, "setupkit: %s\n", ex.what());
   }
-  return kExitFail;
+  return kKitExitFail;
 }
