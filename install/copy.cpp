@@ -59,6 +59,13 @@ void writeFailed(int in, int out, int err) {
 
 // Copies the medium's file `rel` to `dest`, polling the input once per block of what was copied.
 Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
+  // Opening the destination empties it: a destination that is the source itself (the medium's own
+  // folder chosen as the destination) would lose the file, and logging it would let a removal
+  // delete the product's original.
+  if (os_same_file(rel, dest)) {
+    sprintfBox(textOr("ErrSameFile", "A file would be copied onto itself and was skipped:\n%s"), dest);
+    return Copy::next;
+  }
   int in = os_open(rel, OS_O_RDONLY);
   int out = os_open(dest, OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
   if (out < 0) {
@@ -136,6 +143,11 @@ void progressClose(void) {
 
 void transferFiles(void) {
   uint32_t totalWritten = 0;
+  if (!isFullDrivePath(destPath)) {  // a relative destination would land in the medium's own folder
+    sprintfBox(textOr("ErrDestPath", "The destination is not a full path on a drive:\n%s"), destPath);
+    currentState = 1;
+    return;
+  }
   if (!progressInit(settingOr("Installing", "ProgressEmpty"), settingOr("Installing", "ProgressFull")))
     win_msg(getString("ErrProgress"), 100, 100, DIALOG_COLOUR);
 

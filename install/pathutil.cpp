@@ -35,6 +35,12 @@ const char* textOr(const char* key, const char* fallback) {
   return fallback;
 }
 
+int isFullDrivePath(const char* path) {
+  if (!path) return 0;
+  char d = path[0];
+  return ((d >= 'A' && d <= 'Z') || (d >= 'a' && d <= 'z')) && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
 int joinPath(char* dest, size_t size, const char* left, const char* right) {
   if (!dest || size == 0) return 0;
   dest[0] = '\0';

@@ -12,6 +12,9 @@ constexpr int INST_PATH_SIZE = 260;  // every path buffer: 259 characters and th
 extern char sourcePath[INST_PATH_SIZE];  // current directory at start-up
 extern char destPath[INST_PATH_SIZE];    // destination chosen on the install panel
 
+// 1 when `path` is a full path on a drive ("C:\..."); anything else would be read against the
+// current directory, which is the medium itself.
+int isFullDrivePath(const char* path);
 // Joins `left` and `right` with one backslash (none added when left ends with one) into dest;
 // 0 (dest empty) when the result does not fit `size`.
 int joinPath(char* dest, size_t size, const char* left, const char* right);

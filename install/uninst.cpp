@@ -50,7 +50,10 @@ int uninstCreate(const char* title, const char* destPath) {
     std::fclose(fp);
     fp = nullptr;
   }
-  if (!joinPath(finalPath, sizeof finalPath, destPath ? destPath : "", LOG_NAME))
+  finalPath[0] = '\0';
+  if (!isFullDrivePath(destPath))  // the log is never moved next to the medium's own files
+    debug_printf("uninstCreate: destination %s is not a full path\n", destPath ? destPath : "(none)");
+  else if (!joinPath(finalPath, sizeof finalPath, destPath, LOG_NAME))
     debug_printf("uninstCreate: destination too long for the log path\n");
   std::snprintf(tempPath, sizeof tempPath, "C:\\%s", LOG_NAME);
   fp = os_fopen(tempPath, "wt");
@@ -130,7 +133,7 @@ int moveFile(const char* source, const char* target) {
 
 int deinstall(void) {
   char logPath[260];
-  if (!joinPath(logPath, sizeof logPath, destPath, LOG_NAME)) {
+  if (!isFullDrivePath(destPath) || !joinPath(logPath, sizeof logPath, destPath, LOG_NAME)) {
     sprintfBox(getString("ErrFindUninstLog"), destPath);
     return 0;
   }

@@ -43,6 +43,9 @@ int os_rmdir(const char* path);
 int os_remove(const char* path);
 // 0 when the file or directory exists, else -1.
 int os_access(const char* path);
+// 1 when both paths name one existing file (the same file reached by two names, links
+// included), else 0.
+int os_same_file(const char* a, const char* b);
 // One entry of a directory listing.
 struct os_dir_entry {
   const char* name;  // the entry's name as the file system spells it (never "." or "..")

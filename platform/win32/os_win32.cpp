@@ -102,6 +102,27 @@ int os_remove(const char* path) { return path && std::remove(path) == 0 ? 0 : -1
 
 int os_access(const char* path) { return path && _access(path, 0) == 0 ? 0 : -1; }
 
+namespace {
+// The volume and file index of an existing file or directory; false when it cannot be opened.
+bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool ok = GetFileInformationByHandle(h, info) != 0;
+  CloseHandle(h);
+  return ok;
+}
+}  // namespace
+
+int os_same_file(const char* a, const char* b) {
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  if (!a || !b || !fileIdentity(a, &ia) || !fileIdentity(b, &ib)) return 0;
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+                 ia.nFileIndexLow == ib.nFileIndexLow
+             ? 1
+             : 0;
+}
+
 int os_list_dir(const char* path, int (*fn)(const os_dir_entry* entry, void* ctx), void* ctx) {
   if (!path || !fn) return -1;
   size_t n = std::strlen(path);
