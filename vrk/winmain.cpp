@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/driver.h"
+#include "platform/system.h"
 #include "vrk/doscmdln.h"
 #include "vrk/svga.h"
 
