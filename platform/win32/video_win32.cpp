@@ -270,7 +270,8 @@ void w_pump() {
 }
 
 int w_wait_events(int ms) {
-  DWORD r = MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(ms > 0 ? ms : 0), QS_ALLINPUT);
+  // Messages already waiting count too, not only those that arrive during the wait.
+  DWORD r = MsgWaitForMultipleObjectsEx(0, nullptr, DWORD(ms > 0 ? ms : 0), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   return r == WAIT_OBJECT_0 ? 1 : 0;
 }
 
@@ -280,6 +281,8 @@ bool lost(HRESULT r, LPDIRECTINPUTDEVICE8A device) {
   return (r == DIERR_INPUTLOST || r == DIERR_NOTACQUIRED) && SUCCEEDED(device->Acquire());
 }
 
+// The device's buffer holds real presses and releases only: the system's key repeat never
+// reaches it.
 int w_read_keys(plat_key_event* out, int max) {
   if (!st.keyboard || !st.kb_acquired || max <= 0) return 0;
   DIDEVICEOBJECTDATA data[PLAT_KEY_BATCH];
