@@ -5,7 +5,8 @@
 //
 // Timeline: every event has a virtual time and is due once the clock has reached it; events of
 // one time come in the order they were added. Key and mouse events reach the devices when a read
-// (or pump, acquire, flush) finds them due, and are dropped when the device is not acquired then;
+// of the devices or the clock (or pump, wait, acquire, flush) finds them due, and are dropped when
+// the device is not acquired then;
 // focus, expose and close events reach the window system only through pump, and a read stops at
 // the first such event that pump has not delivered yet, so input never overtakes a focus change.
 //
