@@ -414,6 +414,18 @@ void palette_and_blit_round_trip(const char* name) {
     for (int x = 0; x < 64; ++x) bad += s.pixels[(50 + y) * s.pitch + 100 + x] != src[y * 64 + x];
   d->unlock(0, 0, -1, -1);
   EXPECT_EQ(bad, 0) << name;
+  // The input devices come up after the mode, are read without pumping, and go.
+  ASSERT_EQ(d->input_init(), 1) << name;
+  EXPECT_EQ(d->acquire_keyboard(1), 1) << name;
+  EXPECT_EQ(d->acquire_mouse(1), 1) << name;
+  plat_mouse_state m{};
+  EXPECT_EQ(plat_read_mouse(&m), 1) << name;
+  plat_key_event ev;
+  for (int i = 0; i < 64 && plat_read_key(&ev); ++i) {
+  }
+  plat_wait_events(0);
+  d->input_exit();
+  EXPECT_EQ(plat_read_mouse(&m), 0) << name;
   VRK95_reset_mode();
   plat_driver_shutdown();
 }
