@@ -4,8 +4,8 @@
 // A driver is one record of function pointers filled slot by slot by its `create` routine. The
 // window system reaches the current driver only through the plat_* calls below (or the slots of
 // plat_driver_get()); the driver reaches the window system back only through the handlers of
-// plat_set_handlers (activation, paint, close), and only from inside pump. All calls run on the
-// program's one thread.
+// plat_set_handlers (activation, paint, close), from inside pump (on win32 also from system calls
+// that send the window messages themselves). All calls run on the program's one thread.
 //
 // Pixels: the screen is 8-bit palette indices, or 16-bit pixels in the format pixel_format gives.
 // Palette components are 6-bit (0..63). Rectangles have inclusive corners.

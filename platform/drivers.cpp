@@ -1,9 +1,7 @@
 // Driver table, driver selection, the handlers back into the window system, the key batch
 // buffer shared by every driver, and the calls of one pass of an input loop.
 #include <array>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/drivers_internal.h"
 
