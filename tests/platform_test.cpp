@@ -3,6 +3,8 @@
 // space, and the sdl driver's input rules.
 #include <gtest/gtest.h>
 
+#include "tests/support/env.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,15 +26,6 @@
 #endif
 
 namespace {
-
-void set_env(const char* name, const char* value) {
-#ifdef _WIN32
-  _putenv_s(name, value ? value : "");
-#else
-  if (value) setenv(name, value, 1);
-  else unsetenv(name);
-#endif
-}
 
 // Every slot of plat_driver by name. A slot added to the record but not here fails the size check.
 #define PLAT_SLOTS(X)                                                                                   \
