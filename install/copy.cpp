@@ -141,10 +141,22 @@ void progressClose(void) {
   lastFraction = 0.0f;
 }
 
-void transferFiles(void) {
-  uint32_t totalWritten = 0;
+int installCanStart(void) {
   if (!isFullDrivePath(destPath)) {  // a relative destination would land in the medium's own folder
     sprintfBox(textOr("ErrDestPath", "The destination is not a full path on a drive:\n%s"), destPath);
+    return 0;
+  }
+  if (!uninstIsOpen()) {  // an install that could not be undone or uninstalled does not start
+    sprintfBox(textOr("ErrUninstCreate", "The uninstall log %s cannot be written; nothing was installed."),
+               tempPath);
+    return 0;
+  }
+  return 1;
+}
+
+void transferFiles(void) {
+  uint32_t totalWritten = 0;
+  if (!installCanStart()) {
     currentState = 1;
     return;
   }

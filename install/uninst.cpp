@@ -91,6 +91,15 @@ int uninstLogEntry(const char* format, ...) {
   return n;
 }
 
+int uninstIsOpen(void) { return fp ? 1 : 0; }
+
+void uninstDiscard(void) {
+  if (!fp) return;
+  std::fclose(fp);
+  fp = nullptr;
+  os_remove(tempPath);
+}
+
 int uninstClose(void) {
   if (fp) {
     std::fprintf(fp, "-- Log End--\n");

@@ -111,6 +111,7 @@ TEST_F(Transfer, TheMediumsOwnFilesAreNeverADestination) {
     if (refused) {
       EXPECT_TRUE(hasBox("The destination is not a full path on a drive:\n" + to)) << to;
       EXPECT_FALSE(fs::exists(medium / "uninst.log")) << to;
+      EXPECT_EQ(os_access("C:\\uninst.log"), -1) << to;  // the refused install leaves no log behind
     } else {
       const std::string file = to + (to.back() == '\\' ? "" : "\\") + "game.exe";
       EXPECT_TRUE(hasBox("A file would be copied onto itself and was skipped:\n" + file));
@@ -118,6 +119,19 @@ TEST_F(Transfer, TheMediumsOwnFilesAreNeverADestination) {
     }
   }
 }
+
+#ifndef _WIN32
+// An install that could not be undone or uninstalled does not start: the log cannot be made (a
+// folder stands where it would go), the user is told, and nothing is copied.
+TEST_F(Transfer, AnInstallWithoutALogDoesNotStart) {
+  makeMedium(defaultIni(), {{"typical.lst", "s=1\nf=game.exe\n"}}, {{"game.exe", "x"}});
+  fs::create_directories(host("C:\\") + "/uninst.log");
+  EXPECT_EQ(install(), 1);
+  EXPECT_TRUE(hasBox("The uninstall log C:\\uninst.log cannot be written; nothing was installed."));
+  EXPECT_FALSE(fs::exists(host(dest + "\\game.exe")));
+  EXPECT_EQ(wsseamPollCount(), 0);
+}
+#endif
 
 TEST_F(Transfer, EntriesOutsideTheDestinationOrTooLongAreRefusedAndSkipped) {
   std::string longName(300, 'n');
