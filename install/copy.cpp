@@ -58,7 +58,7 @@ void writeFailed(int in, int out, int err) {
 }
 
 // Copies the medium's file `rel` to `dest`, polling the input once per block of what was copied.
-Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
+Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
   // Opening the destination empties it: a destination that is the source itself (the medium's own
   // folder chosen as the destination) would lose the file, and logging it would let a removal
   // delete the product's original.
@@ -110,7 +110,7 @@ Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
         }
         mouse_hide();
       }
-      totalWritten += static_cast<uint32_t>(std::min<long>(COPY_BLOCK_SIZE, got - at));
+      totalWritten += static_cast<uint64_t>(std::min<long>(COPY_BLOCK_SIZE, got - at));
       progressUpdate(totalWritten, typeSize);
     }
     got = os_copy(in, out, copyBuffer, sizeof copyBuffer, &writeError);
@@ -127,7 +127,7 @@ int progressInit(const char* emptyImage, const char* fullImage) {
   return 1;
 }
 
-void progressUpdate(uint32_t done, uint32_t total) {
+void progressUpdate(uint64_t done, uint64_t total) {
   if (total == 0) return;  // no size known: the bar is filled once the copy ends
   double fraction = static_cast<double>(done) / static_cast<double>(total);
   if (fraction > 1.0) fraction = 1.0;
@@ -155,7 +155,7 @@ int installCanStart(void) {
 }
 
 void transferFiles(void) {
-  uint32_t totalWritten = 0;
+  uint64_t totalWritten = 0;
   if (!installCanStart()) {
     currentState = 1;
     return;
@@ -177,7 +177,7 @@ void transferFiles(void) {
     progressClose();
     return;
   }
-  uint32_t typeSize = type->size;
+  uint64_t typeSize = type->size;
 
   bool skipping = false;  // inside the rest of a line longer than the buffer
   while (!db_feof(list)) {
@@ -216,7 +216,8 @@ void transferFiles(void) {
     }
   }
   db_fclose(list);
-  debug_printf("TotalWritten: %u, TotalSize: %u\n", static_cast<unsigned>(totalWritten), static_cast<unsigned>(typeSize));
+  debug_printf("TotalWritten: %llu, TotalSize: %llu\n", static_cast<unsigned long long>(totalWritten),
+               static_cast<unsigned long long>(typeSize));
   if (typeSize == 0) progressUpdate(1, 1);
   progressClose();
 }

@@ -61,8 +61,8 @@ bool appendToken(char* line, size_t size, const char* token) {
   }
   if (equalsNoCase(token, "%os%")) return appendPlain(line, size, "WIN");
   if (equalsNoCase(token, "%instsize%")) {
-    char number[16];
-    std::snprintf(number, sizeof number, "%u", static_cast<unsigned>(selectedType()->size));
+    char number[24];
+    std::snprintf(number, sizeof number, "%llu", static_cast<unsigned long long>(selectedType()->size));
     return appendPlain(line, size, number);
   }
   if (equalsNoCase(token, "%insttype%")) {

@@ -23,7 +23,7 @@ void transferFiles(void);
 // name is null or the bar cannot be made.
 int progressInit(const char* emptyImage, const char* fullImage);
 // Moves the bar from the last fraction shown to done / total (held to 0..1; nothing when total is 0).
-void progressUpdate(uint32_t done, uint32_t total);
+void progressUpdate(uint64_t done, uint64_t total);
 // Removes the progress bar.
 void progressClose(void);
 // Puts the archive member "vluninst.exe" into the Windows directory; 1, or 0 (with a message).

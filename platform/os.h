@@ -54,9 +54,9 @@ struct os_dir_entry {
 // Calls fn for every entry of directory `path` (in no set order) until fn returns non-zero;
 // 0, or -1 when the directory cannot be read.
 int os_list_dir(const char* path, int (*fn)(const os_dir_entry* entry, void* ctx), void* ctx);
-// Free bytes on drive `drive` (1 = A, 3 = C), capped at 0xFFFFFFFF; 0, or -1 when the drive cannot
-// be asked (the output is set to 0 first).
-int os_disk_free(int drive, uint32_t* free_bytes);
+// Free bytes on drive `drive` (1 = A, 3 = C), in 64 bits; 0, or -1 when the drive cannot be asked
+// (the output is set to 0 first).
+int os_disk_free(int drive, uint64_t* free_bytes);
 // Copies the Windows directory (e.g. "C:\WINDOWS") into buf; 0 / -1.
 int os_windows_dir(char* buf, size_t size);
 // Copies up to size bytes from file `in` (at its position) on to file `out`, by the system's own

@@ -198,7 +198,7 @@ int os_list_dir(const char* path, int (*fn)(const os_dir_entry* entry, void* ctx
   return 0;
 }
 
-int os_disk_free(int drive, uint32_t* free_bytes) {
+int os_disk_free(int drive, uint64_t* free_bytes) {
   if (free_bytes) *free_bytes = 0;
   if (!free_bytes || drive < 1 || drive > 26) {
     errno = EINVAL;
@@ -215,6 +215,6 @@ int os_disk_free(int drive, uint32_t* free_bytes) {
     if (statvfs(host.c_str(), &st) != 0) return -1;
     bytes = static_cast<unsigned long long>(st.f_bavail) * st.f_frsize;
   }
-  *free_bytes = bytes > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
+  *free_bytes = bytes;
   return 0;
 }

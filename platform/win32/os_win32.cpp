@@ -144,7 +144,7 @@ int os_list_dir(const char* path, int (*fn)(const os_dir_entry* entry, void* ctx
   return 0;
 }
 
-int os_disk_free(int drive, uint32_t* free_bytes) {
+int os_disk_free(int drive, uint64_t* free_bytes) {
   if (free_bytes) *free_bytes = 0;
   if (!free_bytes || drive < 1 || drive > 26) {
     errno = EINVAL;
@@ -156,7 +156,7 @@ int os_disk_free(int drive, uint32_t* free_bytes) {
     errno = ENOENT;
     return -1;
   }
-  *free_bytes = avail.QuadPart > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(avail.QuadPart);
+  *free_bytes = avail.QuadPart;
   return 0;
 }
 
