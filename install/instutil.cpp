@@ -10,6 +10,7 @@
 
 #include "db/db.h"
 #include "install/config.h"
+#include "install/format.h"
 #include "install/instlib.h"
 #include "install/memdbg.h"
 #include "install/settings.h"
@@ -93,13 +94,18 @@ int initInstTypes(void) {
     t.size = size;
     debug_printf("Total size of '%s' is %llu\n", t.name, static_cast<unsigned long long>(t.size));
     char* fullName = nullptr;
-    if (cfgGetString(&settings, t.name, "FullName", &fullName) && fullName) {
+    if (cfgGetString(&settings, t.name, "FullName", &fullName) && fullName && !formatFits(fullName, "f")) {
+      // A format that does not fit its one size argument shows the type's name instead.
+      debug_printf("FullName of '%s' does not fit its size argument\n", t.name);
+      fullName = nullptr;
+    }
+    if (fullName) {
       double megabytes = static_cast<double>(t.size) * DRIVE_MARGIN * static_cast<double>(1e-6f);
       int n = std::snprintf(t.fullName, sizeof t.fullName, fullName, megabytes);
       if (n >= static_cast<int>(sizeof t.fullName))
         debug_printf("Full name of '%s' cut to %d characters\n", t.name, static_cast<int>(sizeof t.fullName) - 1);
     } else {
-      // No "FullName": the type list shows the type's own name.
+      // No usable "FullName": the type list shows the type's own name.
       static_assert(sizeof t.name <= sizeof t.fullName);
       std::memcpy(t.fullName, t.name, sizeof t.name);
     }
@@ -143,7 +149,7 @@ int initDriveSizes(void) {
   getDriveInfo(drives, spaceFree);
   for (int d = 0; d < MAX_DRIVES && drives[d][0]; ++d)
     debug_printf("Drive %c has %llu space free\n", drives[d][0], static_cast<unsigned long long>(spaceFree[d]));
-  const char* entryFormat = getString("DriveListEntry");
+  const char* entryFormat = stringFormat("DriveListEntry", "ii", "%c: %u MB");
   for (int t = 0; t < numInstTypes && t < MAX_INST_TYPES; ++t) {
     for (int d = 0; d < MAX_DRIVES && drives[d][0]; ++d) {
       if (!driveCanHold(spaceFree[d], instTypes[t].size)) continue;

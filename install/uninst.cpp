@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "assoc/assoc.h"
+#include "install/format.h"
 #include "install/instlib.h"
 #include "install/pathutil.h"
 #include "install/settings.h"
@@ -106,7 +107,7 @@ int uninstClose(void) {
     std::fclose(fp);
     fp = nullptr;
   }
-  if (!finalPath[0] || !moveFile(tempPath, finalPath)) sprintfBox(getString("ErrMovingUninst"), finalPath);
+  if (!finalPath[0] || !moveFile(tempPath, finalPath)) sprintfBox(stringFormat("ErrMovingUninst", "s", "Cannot move the uninstall log to %s."), finalPath);
   return 1;
 }
 
@@ -143,12 +144,12 @@ int moveFile(const char* source, const char* target) {
 int deinstall(void) {
   char logPath[260];
   if (!isFullDrivePath(destPath) || !joinPath(logPath, sizeof logPath, destPath, LOG_NAME)) {
-    sprintfBox(getString("ErrFindUninstLog"), destPath);
+    sprintfBox(stringFormat("ErrFindUninstLog", "s", "Cannot find the uninstall log %s."), destPath);
     return 0;
   }
   FILE* in = os_fopen(logPath, "rt");
   if (!in) {
-    sprintfBox(getString("ErrFindUninstLog"), logPath);
+    sprintfBox(stringFormat("ErrFindUninstLog", "s", "Cannot find the uninstall log %s."), logPath);
     return 0;
   }
   int failures = 0;
