@@ -152,7 +152,12 @@ int os_disk_free(int drive, uint64_t* free_bytes) {
   }
   char root[4] = {static_cast<char>('A' + drive - 1), ':', '\\', '\0'};
   ULARGE_INTEGER avail, total, totalFree;
-  if (!GetDiskFreeSpaceExA(root, &avail, &total, &totalFree)) {
+  // An empty card reader or floppy drive must answer "no drive", not raise the system's own
+  // "insert a disk" dialog over the full-screen program.
+  const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  const BOOL ok = GetDiskFreeSpaceExA(root, &avail, &total, &totalFree);
+  SetErrorMode(oldMode);
+  if (!ok) {
     errno = ENOENT;
     return -1;
   }

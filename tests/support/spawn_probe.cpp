@@ -4,7 +4,7 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-  std::FILE* f = std::fopen("probe.out", "w");
+  std::FILE* f = std::fopen("probe.out", "wb");
   if (!f) return 1;
   for (int i = 1; i < argc; ++i) std::fprintf(f, "%s%s", i > 1 ? " " : "", argv[i]);
   std::fputc('\n', f);
