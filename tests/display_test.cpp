@@ -275,7 +275,11 @@ TEST_F(DriverFixture, BlitsReadBackAndClipAtTheEdges) {
   scr_blit(src.data(), 16, 8, 0, 0, 16, 8, -10, -5);
   EXPECT_EQ(fb[0], src[5 * 16 + 10]);
   EXPECT_EQ(fb[2 * pitch + 5], src[7 * 16 + 15]);
-  scr_blit(src.data(), 16, 8, 0, 0, 16, 8, 700, 10);  // wholly off screen: nothing
+  // Wholly off screen, on every side: the screen does not change at all.
+  const std::vector<uint8_t> before(fb, fb + size_t(480) * size_t(pitch));
+  for (auto [x, y] : {std::pair{700, 10}, {10, 500}, {-16, 10}, {10, -8}, {640, 480}})
+    scr_blit(src.data(), 16, 8, 0, 0, 16, 8, x, y);
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), frame(&pitch)));
 }
 
 TEST_F(DriverFixture, BackgroundProgramDrawsNothingAndRepaintsOnReturn) {
