@@ -2,6 +2,7 @@
 // single instance, key batches and the BMP dump.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
