@@ -16,7 +16,7 @@ constexpr double DRIVE_MARGIN = 1.13;
 struct InstType {
   char name[64];      // item of the "InstallTypes" list; also the name of the type's section
   char fullName[80];  // text shown in the type list
-  uint32_t size;      // total bytes the type copies
+  uint64_t size;      // total bytes the type copies
 };
 
 extern int installType;  // selected entry of instTypes (the install's source and destination
@@ -25,7 +25,7 @@ extern int installType;  // selected entry of instTypes (the install's source an
 extern InstType instTypes[MAX_INST_TYPES];
 extern int numInstTypes;
 extern char drives[MAX_DRIVES][3];
-extern uint32_t spaceFree[MAX_DRIVES];
+extern uint64_t spaceFree[MAX_DRIVES];
 extern int numDrives[MAX_INST_TYPES];
 extern char* driveList[MAX_INST_TYPES][MAX_DRIVES];
 extern char driveListLetter[MAX_INST_TYPES][MAX_DRIVES];
@@ -36,11 +36,11 @@ int initInstTypes(void);
 // Measures the drives and builds each type's list of drives that can hold it; 1.
 int initDriveSizes(void);
 // Fills drives/freeBytes (26 slots each) with drives C to Z that report free space; the count.
-int getDriveInfo(char driveNames[MAX_DRIVES][3], uint32_t freeBytes[MAX_DRIVES]);
-// Free bytes of drive `driveNumber` (1 = A, 3 = C), capped at 0xFFFFFFFF; 1, or 0 (output 0).
-int getDiskFreeSpace(int driveNumber, uint32_t* freeBytes);
+int getDriveInfo(char driveNames[MAX_DRIVES][3], uint64_t freeBytes[MAX_DRIVES]);
+// Free bytes of drive `driveNumber` (1 = A, 3 = C); 1, or 0 (output 0).
+int getDiskFreeSpace(int driveNumber, uint64_t* freeBytes);
 // 1 when `freeBytes` can hold a type of `size` bytes (free >= size * 1.13, in floating point).
-int driveCanHold(uint32_t freeBytes, uint32_t size);
+int driveCanHold(uint64_t freeBytes, uint64_t size);
 // Type `type`'s drive texts and their count, or null (count 0) when none can hold it.
 char** getDriveSizesList(int type, int* count);
 // Letter of entry `index` of type `type`'s drive list ('\0' outside the tables).
