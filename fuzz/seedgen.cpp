@@ -120,7 +120,8 @@ Bytes bmp(int w, int h, int bpp, int ncol) {
   put32le(b, 2835);
   put32le(b, bpp == 8 ? uint32_t(ncol) : 0);
   put32le(b, 0);
-  for (int i = 0; bpp == 8 && i < ncol; ++i) b.insert(b.end(), {uint8_t(i * 50), uint8_t(i * 30), uint8_t(255 - i * 40), 0});
+  for (int i = 0; bpp == 8 && i < ncol; ++i)
+    b.insert(b.end(), {uint8_t(i * 50), uint8_t(i * 30), uint8_t(255 - i * 40), 0});
   for (int y = 0; y < ah; ++y)
     for (int x = 0; x < stride; ++x)
       b.push_back(x < w * bpp / 8 ? uint8_t(bpp == 8 ? (x + y) % ncol : (x * 11 + y * 29) & 255) : 0);
@@ -206,7 +207,8 @@ void regfile() {
   };
   set("HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo Company\\Demo Product\\1.0", "", "default value");
   set("HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo Company\\Demo Product\\1.0", "Path", "C:\\GAMES\\DEMO");
-  set("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\demo.exe", "", "C:\\GAMES\\DEMO\\demo.exe");
+  set("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\demo.exe", "",
+      "C:\\GAMES\\DEMO\\demo.exe");
   set("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo Product", "DisplayName",
       "Demo \"Product\"");
   set("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo Product", "UninstallString",
@@ -249,9 +251,12 @@ int main(int argc, char** argv) {
   }
   g_dir = argv[2];
   const std::string what = argv[1];
-  if (what == "pictures") pictures();
-  else if (what == "lzss") lzss();
-  else if (what == "regfile") regfile();
+  if (what == "pictures")
+    pictures();
+  else if (what == "lzss")
+    lzss();
+  else if (what == "regfile")
+    regfile();
   else {
     std::fprintf(stderr, "seedgen: unknown kind %s\n", argv[1]);
     return 2;
