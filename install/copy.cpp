@@ -180,19 +180,11 @@ void transferFiles(void) {
   }
   uint64_t typeSize = type->size;
 
-  bool skipping = false;  // inside the rest of a line longer than the buffer
-  while (!db_feof(list)) {
-    if (!db_fgets(line, sizeof line, list)) break;
-    size_t len = std::strlen(line);
-    bool whole = len > 0 && line[len - 1] == '\n';
-    bool wasSkipping = skipping;
-    skipping = !whole && !db_feof(list);
-    if (wasSkipping) continue;
-    if (skipping) {  // never act on a cut path: the rest of the line would name another file
+  while (int got = readListLine(list, line, sizeof line)) {
+    if (got < 0) {  // never act on a cut path: the rest of the line would name another file
       sprintfBox(textOr("ErrListLine", "s", "A line of the file list is too long and was skipped:\n%.60s..."), line);
       continue;
     }
-    if (whole) line[--len] = '\0';
     bool isDir = line[0] == 'd' && line[1] == '=';
     bool isFile = line[0] == 'f' && line[1] == '=';
     if (!isDir && !isFile) continue;

@@ -37,19 +37,11 @@ bool readListSize(const char* listName, uint64_t* size) {
   db_file* f = db_fopen(listName, "rt");
   if (!f) return false;
   char line[INST_LINE_SIZE];
-  bool skipping = false;  // inside the rest of a line longer than the buffer
-  while (!db_feof(f)) {
-    if (!db_fgets(line, sizeof line, f)) break;
-    size_t len = std::strlen(line);
-    bool whole = len > 0 && line[len - 1] == '\n';
-    bool wasSkipping = skipping;
-    skipping = !whole && !db_feof(f);
-    if (wasSkipping) continue;
-    if (skipping) {
+  while (int got = readListLine(f, line, sizeof line)) {
+    if (got < 0) {
       debug_printf("File list %s: line too long, skipped\n", listName);
       continue;
     }
-    if (whole) line[len - 1] = '\0';
     if (line[0] == 's' && line[1] == '=') {
       // Sizes are 64-bit; a negative number counts as 0, a larger one as the largest.
       long long value = std::strtoll(line + 2, nullptr, 10);
@@ -61,6 +53,24 @@ bool readListSize(const char* listName, uint64_t* size) {
 }
 
 }  // namespace
+
+int readListLine(db_file* f, char* line, size_t size) {
+  if (!f || !line || size < 2 || db_feof(f) || !db_fgets(line, static_cast<int>(size), f)) return 0;
+  size_t len = std::strlen(line);
+  if (len > 0 && line[len - 1] == '\n') {
+    line[len - 1] = '\0';
+    return 1;
+  }
+  if (db_feof(f)) return 1;  // the last line, without its end
+  // Too long: the rest of the line is read and dropped, never taken as a line of its own (it
+  // would name another file).
+  char rest[INST_LINE_SIZE];
+  while (!db_feof(f) && db_fgets(rest, sizeof rest, f)) {
+    size_t n = std::strlen(rest);
+    if (n > 0 && rest[n - 1] == '\n') break;
+  }
+  return -1;
+}
 
 int driveCanHold(uint64_t freeBytes, uint64_t size) {
   return static_cast<double>(freeBytes) >= static_cast<double>(size) * DRIVE_MARGIN ? 1 : 0;

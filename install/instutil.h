@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "db/db.h"
 #include "install/pathutil.h"
 
 constexpr int MAX_INST_TYPES = 16;   // table size; at most MAX_INST_TYPES - 1 types are accepted
@@ -33,6 +34,10 @@ extern char driveListLetter[MAX_INST_TYPES][MAX_DRIVES];
 // Fills instTypes from "InstallTypes" and each type's file list; 0 when there is no usable list
 // (none, or 16 or more types; a message box says so).
 int initInstTypes(void);
+// Reads the next line of a file list into `line` (size bytes, its line end removed): 1 a line,
+// -1 a line too long for the buffer (line holds its beginning; the rest is read and dropped), 0 at
+// the end of the list.
+int readListLine(db_file* f, char* line, size_t size);
 // Measures the drives and builds each type's list of drives that can hold it; 1.
 int initDriveSizes(void);
 // Fills drives/freeBytes (26 slots each) with drives C to Z that report free space; the count.
