@@ -7,8 +7,6 @@
 // spelling it was given. Nothing outside ROOT is ever named, except the medium (drive Z:).
 #include "platform/host/machine.h"
 
-#include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/listing.h"
 #include "platform/os.h"
 
 namespace {
@@ -85,21 +84,9 @@ std::string chooseRoot() {
   return canonical(root);
 }
 
-// Looks up one component in host directory `dir`: the exact name when it exists, else the first
-// (in byte order) entry equal without regard to case; empty when there is none.
-std::string matchComponent(const std::string& dir, const std::string& name) {
-  struct stat st;
-  std::string exact = dir + "/" + name;
-  if (lstat(exact.c_str(), &st) == 0) return name;
-  DIR* d = opendir(dir.c_str());
-  if (!d) return {};
-  std::string best;
-  while (dirent* e = readdir(d)) {
-    if (strcasecmp(e->d_name, name.c_str()) == 0 && (best.empty() || best > e->d_name)) best = e->d_name;
-  }
-  closedir(d);
-  return best;
-}
+// Looks up one component in host directory `dir` (platform/host/listing.h): the exact name when it
+// exists, else the first (in byte order) entry equal without regard to case; empty when none.
+std::string matchComponent(const std::string& dir, const std::string& name) { return os_host_match(dir, name); }
 
 // Host directory of a drive's root, or empty (errno ENOENT) when the drive does not exist.
 std::string driveBase(char drive) {
@@ -267,6 +254,7 @@ bool ensure() {
 
 void os_host_reset(void) {
   dirCache = {};
+  os_host_listing_reset();
   machine = Machine{};
   os_host_registry_reset();
   os_fault_write_after(-1);
