@@ -83,6 +83,7 @@ constexpr size_t MAX_LISTINGS = 16;
 std::vector<Listing> listings;
 unsigned long useClock = 0;
 long reads = 0;
+bool unsynced = false;  // notices may have come since the last drain (set by os_host_listing_sync)
 
 // Reads directory `fd` whole (taking it over) and answers for `name`; with `out` given, keeps
 // every entry there as well.
@@ -145,6 +146,7 @@ void apply(const inotify_event& e) {
 
 // Applies every notice queued so far; a failing queue forgets every listing.
 void drain() {
+  unsynced = false;
   alignas(inotify_event) char buf[16384];
   while (notifyFd >= 0) {
     ssize_t n = read(notifyFd, buf, sizeof buf);
@@ -161,19 +163,22 @@ void drain() {
   }
 }
 
-// The cached listing of `dir` when it is current; null when there is none or it is stale.
-Listing* current(const std::string& dir) {
+// The cached listing of `dir` when it still names the directory read (`known`: a stat of it, or
+// null); null when there is none or it is stale.
+Listing* current(const std::string& dir, const struct stat* known) {
   auto named = [&dir]() -> Listing* {
     for (Listing& l : listings)
       if (l.dir == dir) return &l;
     return nullptr;
   };
   if (!named()) return nullptr;
-  drain();
+  if (unsynced) drain();  // once per sync, and only when a listing is asked for
   Listing* l = named();
   if (!l) return nullptr;
-  struct stat st;
-  if (stat(dir.c_str(), &st) != 0 || st.st_dev != l->dev || st.st_ino != l->ino) {
+  struct stat own;
+  const struct stat* st = known;
+  if (!st && stat(dir.c_str(), &own) == 0) st = &own;
+  if (!st || st->st_dev != l->dev || st->st_ino != l->ino) {
     unwatch(static_cast<size_t>(l - listings.data()), true);  // the path names another directory now
     return nullptr;
   }
@@ -223,7 +228,8 @@ std::string readWatched(const std::string& dir, const std::string& name) {
 #else  // no change notices: every lookup of a name not spelt exactly reads the directory
 
 void forgetAll() {}
-Listing* current(const std::string&) { return nullptr; }
+void drain() {}
+Listing* current(const std::string&, const struct stat*) { return nullptr; }
 std::string readWatched(const std::string& dir, const std::string& name) {
   int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   return fd < 0 ? std::string() : readAll(fd, name, nullptr);
@@ -233,8 +239,10 @@ std::string readWatched(const std::string& dir, const std::string& name) {
 
 }  // namespace
 
-std::string os_host_match(const std::string& dir, const std::string& name) {
-  if (const Listing* l = current(dir)) return l->match(name);
+void os_host_listing_sync(void) { unsynced = true; }
+
+std::string os_host_match(const std::string& dir, const std::string& name, const struct stat* dir_st) {
+  if (const Listing* l = current(dir, dir_st)) return l->match(name);
   struct stat st;
   if (lstat((dir + "/" + name).c_str(), &st) == 0) return name;
   return readWatched(dir, name);

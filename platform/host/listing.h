@@ -10,12 +10,19 @@
 // directory removed or moved, or a host without change notices means a fresh read.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
+// Marks the change notices queued so far to be applied before the next lookup that a cached
+// listing answers; lookups answer from the listings as they stood at the first such lookup since
+// the last call (the machine calls it once per path it maps).
+void os_host_listing_sync(void);
 // Looks up `name` in host directory `dir`: `name` itself when the directory holds it, else the
 // first entry (in byte order) equal to it without regard to case (ASCII letters); empty when there
-// is none or the directory cannot be read.
-std::string os_host_match(const std::string& dir, const std::string& name);
+// is none or the directory cannot be read. `dir_st`, when not null, is a stat of `dir` taken since
+// the last sync (saves taking another).
+std::string os_host_match(const std::string& dir, const std::string& name, const struct stat* dir_st);
 // Forgets every cached listing and stops watching their directories (called by os_host_reset).
 void os_host_listing_reset(void);
 // Test seam: how many directory listings os_host_match has read since the last reset.
