@@ -139,6 +139,10 @@ TEST_F(Listing, RandomChangesInsideAndOutsideMatchAFreshLookup) {
     std::error_code ec;
     fs::remove_all(root / "C" / "GAME", ec);
     fs::create_directories(root / "C" / "GAME" / "Sub");
+    for (int d = 0; d < 24; ++d) {
+      fs::remove_all(root / "C" / ("D" + std::to_string(d)), ec);
+      fs::create_directories(root / "C" / ("D" + std::to_string(d)));
+    }
     std::mt19937 rng(seed);
     auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     auto randomCase = [&](std::string s) {
@@ -147,8 +151,10 @@ TEST_F(Listing, RandomChangesInsideAndOutsideMatchAFreshLookup) {
       return s;
     };
     auto randomName = [&] { return randomCase(bases[pick(4)]); };
-    // A directory path below C:\ in random case: GAME or GAME\SUB.
+    // A directory path below C:\ in random case: GAME, GAME\SUB, or one of more directories than
+    // the cache keeps listings of.
     auto randomDir = [&]() -> std::vector<std::string> {
+      if (pick(4) == 0) return {randomCase("d" + std::to_string(pick(24)))};
       std::vector<std::string> d = {randomCase("game")};
       if (pick(2)) d.push_back(randomCase("sub"));
       return d;

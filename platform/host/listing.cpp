@@ -78,35 +78,40 @@ struct Listing {
   }
 };
 
-// Directories listed at once: the install's destination and source directories, with room.
-constexpr size_t MAX_LISTINGS = 16;
 std::vector<Listing> listings;
-unsigned long useClock = 0;
 long reads = 0;
 bool unsynced = false;  // notices may have come since the last drain (set by os_host_listing_sync)
 
-// Reads directory `fd` whole (taking it over) and answers for `name`; with `out` given, keeps
-// every entry there as well.
-std::string readAll(int fd, const std::string& name, Listing* out) {
+// Reads directory `fd` whole (taking it over) into *best, the answer for `name`; with `out`
+// given, keeps every entry there as well. False when the directory could not be read to its end.
+bool readAll(int fd, const std::string& name, std::string* best, Listing* out) {
+  best->clear();
   DIR* d = fdopendir(fd);
   if (!d) {
     close(fd);
-    return {};
+    return false;
   }
   ++reads;
-  std::string folded = fold(name), best;
+  std::string folded = fold(name);
+  errno = 0;
   while (dirent* e = readdir(d)) {
     std::string entry = e->d_name;
-    if (entry == "." || entry == "..") continue;
-    if (out) out->add(entry);
-    if (fold(entry) == folded && better(entry, best, name)) best = entry;
+    if (entry != "." && entry != "..") {
+      if (out) out->add(entry);
+      if (fold(entry) == folded && better(entry, *best, name)) *best = entry;
+    }
+    errno = 0;
   }
+  bool whole = errno == 0;
   closedir(d);
-  return best;
+  return whole;
 }
 
 #ifdef __linux__
 
+// Directories listed at once: the install's destination and source directories, with room.
+constexpr size_t MAX_LISTINGS = 16;
+unsigned long useClock = 0;
 int notifyFd = -1;
 bool notifyBroken = false;  // no notices on this host: every lookup reads the directory
 
@@ -204,7 +209,11 @@ std::string readWatched(const std::string& dir, const std::string& name) {
         notifyFd, self.c_str(),
         IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
   }
-  if (wd < 0) return readAll(fd, name, nullptr);
+  std::string best;
+  if (wd < 0) {
+    readAll(fd, name, &best, nullptr);
+    return best;
+  }
   // The same directory reached through another path shares the watch: the newer listing takes it.
   for (size_t i = listings.size(); i-- > 0;)
     if (listings[i].wd == wd || listings[i].dir == dir) unwatch(i, listings[i].wd != wd);
@@ -220,8 +229,10 @@ std::string readWatched(const std::string& dir, const std::string& name) {
   l.ino = st.st_ino;
   l.wd = wd;
   l.lastUse = ++useClock;
-  std::string best = readAll(fd, name, &l);
-  listings.push_back(std::move(l));
+  if (readAll(fd, name, &best, &l))
+    listings.push_back(std::move(l));
+  else
+    inotify_rm_watch(notifyFd, wd);  // a listing cut short is no listing
   return best;
 }
 
@@ -231,8 +242,10 @@ void forgetAll() {}
 void drain() {}
 Listing* current(const std::string&, const struct stat*) { return nullptr; }
 std::string readWatched(const std::string& dir, const std::string& name) {
+  std::string best;
   int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  return fd < 0 ? std::string() : readAll(fd, name, nullptr);
+  if (fd >= 0) readAll(fd, name, &best, nullptr);
+  return best;
 }
 
 #endif
