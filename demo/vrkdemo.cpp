@@ -2,28 +2,30 @@
 // colour bars, a grey ramp and text, shows the last key and the mouse, dumps the screen as BMP
 // on F12 and ends on Escape. Runs on every display driver (VRK_VIDEO picks one).
 //
-// For unattended runs, VRKDEMO_SCRIPT names a file of input lines, played before live input:
+// For unattended runs, VRKDEMO_SCRIPT names a file of input lines, one every 10 ms of the clock:
 //   key CODE DOWN        a DirectInput key code (0x1E, 30 ...) going down (1) or up (0)
 //   mouse DX DY BUTTONS  relative motion and raw buttons (1 left, 2 right)
 //   dump PATH            writes the screen as an 8-bit BMP
 //   quit                 ends the program
-// With the headless driver the program ends after the script (there is no one to type).
+// With the headless driver, key and mouse lines become events of its timeline and come back
+// through the driver's reads like typed input; the program ends after the script (there is no
+// one to type). On the other drivers they go to the program directly, and live input is read
+// but set aside until the script is done, so that every driver shows the same picture.
 // VRKDEMO_ARCHIVE names an archive holding "color.pal" and "font0.fon" to use instead of the
 // built-in ones.
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "kit/build.h"
 #include "db/db.h"
+#include "platform/bmp.h"
 #include "platform/driver.h"
 #include "platform/headless.h"
 #include "vrk/grbuf.h"
@@ -103,13 +105,13 @@ void dump(const char* path) {
   std::vector<uint8_t> pixels(W * H);
   plat_driver* d = plat_driver_get();
   plat_surface s{};
-  if (d && d->lock(&s) == 0 && s.bpp == 8 && s.width >= W && s.height >= H) {
+  bool locked = d && d->lock(&s) == 0;
+  if (locked && s.bpp == 8 && s.width >= W && s.height >= H) {
     for (int y = 0; y < H; ++y) std::memcpy(&pixels[y * W], s.pixels + size_t(y) * s.pitch, W);
-    d->unlock(0, 0, -1, -1);
   } else {
-    if (d) d->unlock(0, 0, -1, -1);
     pixels = screen;
   }
+  if (locked) d->unlock(0, 0, -1, -1);  // nothing changed
   const uint8_t* pal = VRK95_GetPalette();
   FILE* f = std::fopen(path, "wb");
   if (!f || !pal || plat_write_bmp8(f, W, H, pixels.data(), W, pal) != 0)
@@ -130,34 +132,91 @@ void on_mouse(int dx, int dy, int buttons) {
   mouse_buttons = buttons;
 }
 
-void run_script(const char* path) {
+// One line of the script, due at a time of the clock.
+struct Step {
+  uint32_t time;
+  enum { key, mouse, dump, quit } kind;
+  int a, b, c;
+  std::string path;
+};
+
+std::vector<Step> read_script(const char* path, uint32_t start) {
+  std::vector<Step> steps;
   FILE* f = std::fopen(path, "r");
   if (!f) {
     std::fprintf(stderr, "vrkdemo: cannot read %s\n", path);
-    return;
+    return steps;
   }
   char line[512];
-  while (!quit && std::fgets(line, sizeof line, f)) {
+  while (std::fgets(line, sizeof line, f)) {
     char word[16] = {};
     char arg[400] = {};
     long a = 0, b = 0, c = 0;
+    uint32_t at = start + 10 * uint32_t(steps.size() + 1);
     if (std::sscanf(line, "%15s", word) != 1 || word[0] == '#') continue;
-    if (!std::strcmp(word, "key") && std::sscanf(line, "%*s %li %li", &a, &b) == 2) {
-      on_key(int(a & 0xFF), b != 0);
-    } else if (!std::strcmp(word, "mouse") && std::sscanf(line, "%*s %li %li %li", &a, &b, &c) == 3) {
-      on_mouse(int(a), int(b), int(c));
-    } else if (!std::strcmp(word, "dump") && std::sscanf(line, "%*s %399s", arg) == 1) {
-      draw();
-      show();
-      dump(arg);
-      continue;
-    } else if (!std::strcmp(word, "quit")) {
-      quit = true;
-    }
-    draw();
-    show();
+    if (!std::strcmp(word, "key") && std::sscanf(line, "%*s %li %li", &a, &b) == 2)
+      steps.push_back({at, Step::key, int(a & 0xFF), b != 0, 0, {}});
+    else if (!std::strcmp(word, "mouse") && std::sscanf(line, "%*s %li %li %li", &a, &b, &c) == 3)
+      steps.push_back({at, Step::mouse, int(a), int(b), int(c), {}});
+    else if (!std::strcmp(word, "dump") && std::sscanf(line, "%*s %399s", arg) == 1)
+      steps.push_back({at, Step::dump, 0, 0, 0, arg});
+    else if (!std::strcmp(word, "quit"))
+      steps.push_back({at, Step::quit, 0, 0, 0, {}});
   }
   std::fclose(f);
+  return steps;
+}
+
+// The input loop: one pass pumps, reads keys and mouse through the platform, plays the script
+// lines that are due, redraws what changed and waits for the next event.
+void run(bool headless) {
+  std::vector<Step> steps;
+  const char* script = std::getenv("VRKDEMO_SCRIPT");
+  if (script && *script) steps = read_script(script, plat_time_ms());
+  size_t next = 0;
+  if (headless) {
+    // Typed input for the headless driver: its timeline delivers it through the reads.
+    for (const Step& s : steps) {
+      if (s.kind == Step::key) plat_headless_at_key(s.time, s.a, s.b);
+      if (s.kind == Step::mouse) plat_headless_at_mouse(s.time, s.a, s.b, s.c);
+    }
+  }
+  while (!quit) {
+    plat_pump();
+    bool live = headless || next == steps.size();
+    bool changed = false;
+    plat_key_event ev;
+    while (plat_read_key(&ev)) {
+      if (live) on_key(ev.code, ev.down);
+      changed = true;
+    }
+    plat_mouse_state m{};
+    if (plat_read_mouse(&m) && live && (m.dx || m.dy || (m.left | m.right << 1) != mouse_buttons)) {
+      on_mouse(m.dx, m.dy, m.left | m.right << 1);
+      changed = true;
+    }
+    uint32_t now = plat_time_ms();
+    for (; next < steps.size() && steps[next].time <= now && !quit; ++next) {
+      const Step& s = steps[next];
+      if (s.kind == Step::key && !headless) on_key(s.a, s.b);
+      if (s.kind == Step::mouse && !headless) on_mouse(s.a, s.b, s.c);
+      if (s.kind == Step::quit) quit = true;
+      if (s.kind == Step::dump) {
+        draw();
+        show();
+        dump(s.path.c_str());
+      }
+      changed = true;
+    }
+    if (changed) {
+      draw();
+      show();
+    }
+    if (headless && next == steps.size() && plat_headless_pending() == 0) quit = true;
+    int wait = 10;
+    if (next < steps.size()) wait = int(std::min<uint32_t>(10, steps[next].time - now));
+    if (!quit) plat_wait_events(wait);
+  }
 }
 
 int demo_main(int, char**) {
@@ -196,37 +255,16 @@ int demo_main(int, char**) {
   VRK95_SetPalette(pal.data());
   VRK95_repaint_func = repaint;
   plat_driver* d = plat_driver_get();
-  d->acquire_keyboard(1);
-  d->acquire_mouse(1);
+  if (!d->input_init() || !d->acquire_keyboard(1) || !d->acquire_mouse(1))
+    std::fprintf(stderr, "vrkdemo: keyboard or mouse not available; showing the screen only\n");
   d->hook_timer(1);
   draw();
   show();
-
-  const char* script = std::getenv("VRKDEMO_SCRIPT");
-  if (script && *script) run_script(script);
-  bool headless = std::strcmp(d->name, "headless") == 0;
-  while (!quit && !headless) {
-    d->pump();
-    bool changed = false;
-    plat_key_event ev;
-    while (plat_read_key(&ev)) {
-      on_key(ev.code, ev.down);
-      changed = true;
-    }
-    plat_mouse_state m{};
-    if (d->read_mouse(&m) && (m.dx || m.dy || (m.left | m.right << 1) != mouse_buttons)) {
-      on_mouse(m.dx, m.dy, m.left | m.right << 1);
-      changed = true;
-    }
-    if (changed) {
-      draw();
-      show();
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  run(std::strcmp(d->name, "headless") == 0);
   d->hook_timer(0);
   d->acquire_mouse(0);
   d->acquire_keyboard(0);
+  d->input_exit();
   VRK95_repaint_func = nullptr;
   VRK95_reset_mode();
   VRK_text_exit();

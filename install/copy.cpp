@@ -9,6 +9,7 @@
 
 #include "db/db.h"
 #include "install/config.h"
+#include "install/format.h"
 #include "install/instlib.h"
 #include "install/instutil.h"
 #include "install/memdbg.h"
@@ -48,7 +49,7 @@ enum class Copy { next, cancelled };
 void writeFailed(int in, int out, int err) {
   if (in >= 0) os_close(in);
   os_close(out);
-  sprintfBox(getString("ErrWriteFile"), err, dest);
+  sprintfBox(stringFormat("ErrWriteFile", "is", "Error %d while writing %s."), err, dest);
   if (os_remove(dest) == 0) {
     debug_printf("Write error %d: partial file %s removed\n", err, dest);
   } else {
@@ -58,11 +59,18 @@ void writeFailed(int in, int out, int err) {
 }
 
 // Copies the medium's file `rel` to `dest`, polling the input once per block of what was copied.
-Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
+Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
+  // Opening the destination empties it: a destination that is the source itself (the medium's own
+  // folder chosen as the destination) would lose the file, and logging it would let a removal
+  // delete the product's original.
+  if (os_same_file(rel, dest)) {
+    sprintfBox(textOr("ErrSameFile", "s", "A file would be copied onto itself and was skipped:\n%s"), dest);
+    return Copy::next;
+  }
   int in = os_open(rel, OS_O_RDONLY);
   int out = os_open(dest, OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
   if (out < 0) {
-    sprintfBox(getString("ErrOpenWriteFile"), dest);
+    sprintfBox(stringFormat("ErrOpenWriteFile", "s", "Cannot open %s for writing."), dest);
     if (in >= 0) os_close(in);
     return Copy::next;
   }
@@ -75,7 +83,7 @@ Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
     }
     if (got < 0) {
       // The destination exists (perhaps partly written): it is logged so removal finds it.
-      sprintfBox(getString("ErrReadFile"), rel);
+      sprintfBox(stringFormat("ErrReadFile", "s", "Cannot read %s."), rel);
       uninstLogEntry("Copied %s", dest);
       if (in >= 0) os_close(in);
       os_close(out);
@@ -85,7 +93,7 @@ Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
       os_close(in);
       if (os_close(out) != 0) {  // a write the system held back failed at the end
         int err = errno;
-        sprintfBox(getString("ErrWriteFile"), err, dest);
+        sprintfBox(stringFormat("ErrWriteFile", "is", "Error %d while writing %s."), err, dest);
         if (os_remove(dest) != 0) uninstLogEntry("Copied %s", dest);
         return Copy::next;
       }
@@ -103,7 +111,7 @@ Copy copyFile(const char* rel, uint32_t& totalWritten, uint32_t typeSize) {
         }
         mouse_hide();
       }
-      totalWritten += static_cast<uint32_t>(std::min<long>(COPY_BLOCK_SIZE, got - at));
+      totalWritten += static_cast<uint64_t>(std::min<long>(COPY_BLOCK_SIZE, got - at));
       progressUpdate(totalWritten, typeSize);
     }
     got = os_copy(in, out, copyBuffer, sizeof copyBuffer, &writeError);
@@ -120,7 +128,7 @@ int progressInit(const char* emptyImage, const char* fullImage) {
   return 1;
 }
 
-void progressUpdate(uint32_t done, uint32_t total) {
+void progressUpdate(uint64_t done, uint64_t total) {
   if (total == 0) return;  // no size known: the bar is filled once the copy ends
   double fraction = static_cast<double>(done) / static_cast<double>(total);
   if (fraction > 1.0) fraction = 1.0;
@@ -134,8 +142,25 @@ void progressClose(void) {
   lastFraction = 0.0f;
 }
 
+int installCanStart(void) {
+  if (!isFullDrivePath(destPath)) {  // a relative destination would land in the medium's own folder
+    sprintfBox(textOr("ErrDestPath", "s", "The destination is not a full path on a drive:\n%s"), destPath);
+    return 0;
+  }
+  if (!uninstIsOpen()) {  // an install that could not be undone or uninstalled does not start
+    sprintfBox(textOr("ErrUninstCreate", "s", "The uninstall log %s cannot be written; nothing was installed."),
+               tempPath);
+    return 0;
+  }
+  return 1;
+}
+
 void transferFiles(void) {
-  uint32_t totalWritten = 0;
+  uint64_t totalWritten = 0;
+  if (!installCanStart()) {
+    currentState = 1;
+    return;
+  }
   if (!progressInit(settingOr("Installing", "ProgressEmpty"), settingOr("Installing", "ProgressFull")))
     win_msg(getString("ErrProgress"), 100, 100, DIALOG_COLOUR);
 
@@ -153,35 +178,27 @@ void transferFiles(void) {
     progressClose();
     return;
   }
-  uint32_t typeSize = type->size;
+  uint64_t typeSize = type->size;
 
-  bool skipping = false;  // inside the rest of a line longer than the buffer
-  while (!db_feof(list)) {
-    if (!db_fgets(line, sizeof line, list)) break;
-    size_t len = std::strlen(line);
-    bool whole = len > 0 && line[len - 1] == '\n';
-    bool wasSkipping = skipping;
-    skipping = !whole && !db_feof(list);
-    if (wasSkipping) continue;
-    if (skipping) {  // never act on a cut path: the rest of the line would name another file
-      sprintfBox(textOr("ErrListLine", "A line of the file list is too long and was skipped:\n%.60s..."), line);
+  while (int got = readListLine(list, line, sizeof line)) {
+    if (got < 0) {  // never act on a cut path: the rest of the line would name another file
+      sprintfBox(textOr("ErrListLine", "s", "A line of the file list is too long and was skipped:\n%.60s..."), line);
       continue;
     }
-    if (whole) line[--len] = '\0';
     bool isDir = line[0] == 'd' && line[1] == '=';
     bool isFile = line[0] == 'f' && line[1] == '=';
     if (!isDir && !isFile) continue;
     const char* rel = line + 2;
     if (!isSafeRelativePath(rel)) {
-      sprintfBox(textOr("ErrListEntry", "File list entry outside the destination, skipped:\n%s"), rel);
+      sprintfBox(textOr("ErrListEntry", "s", "File list entry outside the destination, skipped:\n%s"), rel);
       continue;
     }
     if (!joinPath(dest, sizeof dest, destPath, rel)) {
-      sprintfBox(textOr("ErrPathTooLong", "Path too long, skipped:\n%s"), rel);
+      sprintfBox(textOr("ErrPathTooLong", "s", "Path too long, skipped:\n%s"), rel);
       continue;
     }
     if (isDir) {
-      if (!createDir(dest)) sprintfBox(getString("ErrCreateDir"), dest);
+      if (!createDir(dest)) sprintfBox(stringFormat("ErrCreateDir", "s", "Cannot create the directory %s."), dest);
       continue;
     }
     if (copyFile(rel, totalWritten, typeSize) == Copy::cancelled) {
@@ -192,7 +209,8 @@ void transferFiles(void) {
     }
   }
   db_fclose(list);
-  debug_printf("TotalWritten: %u, TotalSize: %u\n", static_cast<unsigned>(totalWritten), static_cast<unsigned>(typeSize));
+  debug_printf("TotalWritten: %llu, TotalSize: %llu\n", static_cast<unsigned long long>(totalWritten),
+               static_cast<unsigned long long>(typeSize));
   if (typeSize == 0) progressUpdate(1, 1);
   progressClose();
 }

@@ -2,6 +2,7 @@
 // type.
 #include "install/instutil.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include "db/db.h"
 #include "install/config.h"
+#include "install/format.h"
 #include "install/instlib.h"
 #include "install/memdbg.h"
 #include "install/settings.h"
@@ -20,7 +22,7 @@ int installType = 0;
 InstType instTypes[MAX_INST_TYPES];
 int numInstTypes = 0;
 char drives[MAX_DRIVES][3];
-uint32_t spaceFree[MAX_DRIVES];
+uint64_t spaceFree[MAX_DRIVES];
 int numDrives[MAX_INST_TYPES];
 char* driveList[MAX_INST_TYPES][MAX_DRIVES];
 char driveListLetter[MAX_INST_TYPES][MAX_DRIVES];
@@ -31,27 +33,19 @@ constexpr const char* TAG = "instutil";
 
 // Reads the type's file list and returns the size given by its last "s=" line; false when the
 // list cannot be opened. Over-long lines are skipped whole.
-bool readListSize(const char* listName, uint32_t* size) {
+bool readListSize(const char* listName, uint64_t* size) {
   db_file* f = db_fopen(listName, "rt");
   if (!f) return false;
   char line[INST_LINE_SIZE];
-  bool skipping = false;  // inside the rest of a line longer than the buffer
-  while (!db_feof(f)) {
-    if (!db_fgets(line, sizeof line, f)) break;
-    size_t len = std::strlen(line);
-    bool whole = len > 0 && line[len - 1] == '\n';
-    bool wasSkipping = skipping;
-    skipping = !whole && !db_feof(f);
-    if (wasSkipping) continue;
-    if (skipping) {
+  while (int got = readListLine(f, line, sizeof line)) {
+    if (got < 0) {
       debug_printf("File list %s: line too long, skipped\n", listName);
       continue;
     }
-    if (whole) line[len - 1] = '\0';
     if (line[0] == 's' && line[1] == '=') {
-      // Sizes are unsigned 32-bit: a negative or larger number is held to the nearest end.
+      // Sizes are 64-bit; a negative number counts as 0, a larger one as the largest.
       long long value = std::strtoll(line + 2, nullptr, 10);
-      *size = value < 0 ? 0u : value > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(value);
+      *size = value < 0 ? 0u : static_cast<uint64_t>(value);
     }
   }
   db_fclose(f);
@@ -60,7 +54,25 @@ bool readListSize(const char* listName, uint32_t* size) {
 
 }  // namespace
 
-int driveCanHold(uint32_t freeBytes, uint32_t size) {
+int readListLine(db_file* f, char* line, size_t size) {
+  if (!f || !line || size < 2 || db_feof(f) || !db_fgets(line, static_cast<int>(size), f)) return 0;
+  size_t len = std::strlen(line);
+  if (len > 0 && line[len - 1] == '\n') {
+    line[len - 1] = '\0';
+    return 1;
+  }
+  if (db_feof(f)) return 1;  // the last line, without its end
+  // Too long: the rest of the line is read and dropped, never taken as a line of its own (it
+  // would name another file).
+  char rest[INST_LINE_SIZE];
+  while (!db_feof(f) && db_fgets(rest, sizeof rest, f)) {
+    size_t n = std::strlen(rest);
+    if (n > 0 && rest[n - 1] == '\n') break;
+  }
+  return -1;
+}
+
+int driveCanHold(uint64_t freeBytes, uint64_t size) {
   return static_cast<double>(freeBytes) >= static_cast<double>(size) * DRIVE_MARGIN ? 1 : 0;
 }
 
@@ -84,21 +96,26 @@ int initInstTypes(void) {
     if (!cfgGetString(&settings, t.name, "List", &listValue) || !listValue) continue;
     char listName[INST_PATH_SIZE] = {};
     expandMacro(listName, sizeof listName, listValue);
-    uint32_t size = 0;
+    uint64_t size = 0;
     if (!listName[0] || !readListSize(listName, &size)) {
       sprintfBox("Could not find %s in database file.", listName[0] ? listName : listValue);
       continue;
     }
     t.size = size;
-    debug_printf("Total size of '%s' is %d\n", t.name, static_cast<int>(t.size));
+    debug_printf("Total size of '%s' is %llu\n", t.name, static_cast<unsigned long long>(t.size));
     char* fullName = nullptr;
-    if (cfgGetString(&settings, t.name, "FullName", &fullName) && fullName) {
+    if (cfgGetString(&settings, t.name, "FullName", &fullName) && fullName && !formatFits(fullName, "f")) {
+      // A format that does not fit its one size argument shows the type's name instead.
+      debug_printf("FullName of '%s' does not fit its size argument\n", t.name);
+      fullName = nullptr;
+    }
+    if (fullName) {
       double megabytes = static_cast<double>(t.size) * DRIVE_MARGIN * static_cast<double>(1e-6f);
       int n = std::snprintf(t.fullName, sizeof t.fullName, fullName, megabytes);
       if (n >= static_cast<int>(sizeof t.fullName))
         debug_printf("Full name of '%s' cut to %d characters\n", t.name, static_cast<int>(sizeof t.fullName) - 1);
     } else {
-      // No "FullName": the type list shows the type's own name.
+      // No usable "FullName": the type list shows the type's own name.
       static_assert(sizeof t.name <= sizeof t.fullName);
       std::memcpy(t.fullName, t.name, sizeof t.name);
     }
@@ -107,19 +124,19 @@ int initInstTypes(void) {
   return 1;
 }
 
-int getDiskFreeSpace(int driveNumber, uint32_t* freeBytes) {
+int getDiskFreeSpace(int driveNumber, uint64_t* freeBytes) {
   if (!freeBytes) return 0;
   *freeBytes = 0;
-  uint32_t bytes = 0;
+  uint64_t bytes = 0;
   if (os_disk_free(driveNumber, &bytes) != 0) return 0;
   *freeBytes = bytes;
   return 1;
 }
 
-int getDriveInfo(char driveNames[MAX_DRIVES][3], uint32_t freeBytes[MAX_DRIVES]) {
+int getDriveInfo(char driveNames[MAX_DRIVES][3], uint64_t freeBytes[MAX_DRIVES]) {
   int found = 0;
   for (int number = 3; number <= 26; ++number) {  // C to Z; A and B are never offered
-    uint32_t bytes = 0;
+    uint64_t bytes = 0;
     if (!getDiskFreeSpace(number, &bytes) || bytes == 0) continue;
     std::snprintf(driveNames[found], 3, "%c:", 'A' + number - 1);
     freeBytes[found] = bytes;
@@ -141,13 +158,13 @@ int initDriveSizes(void) {
   std::memset(spaceFree, 0, sizeof spaceFree);
   getDriveInfo(drives, spaceFree);
   for (int d = 0; d < MAX_DRIVES && drives[d][0]; ++d)
-    debug_printf("Drive %c has %lu space free\n", drives[d][0], static_cast<unsigned long>(spaceFree[d]));
-  const char* entryFormat = getString("DriveListEntry");
+    debug_printf("Drive %c has %llu space free\n", drives[d][0], static_cast<unsigned long long>(spaceFree[d]));
+  const char* entryFormat = stringFormat("DriveListEntry", "ii", "%c: %u MB");
   for (int t = 0; t < numInstTypes && t < MAX_INST_TYPES; ++t) {
     for (int d = 0; d < MAX_DRIVES && drives[d][0]; ++d) {
       if (!driveCanHold(spaceFree[d], instTypes[t].size)) continue;
       char text[100];
-      int n = std::snprintf(text, sizeof text, entryFormat, drives[d][0], static_cast<unsigned>(spaceFree[d] / 1000000u));
+      int n = std::snprintf(text, sizeof text, entryFormat, drives[d][0], static_cast<unsigned>(std::min<uint64_t>(spaceFree[d] / 1000000u, 0xFFFFFFFFu)));
       if (n >= static_cast<int>(sizeof text)) debug_printf("Drive list entry cut to %d characters\n", 99);
       int slot = numDrives[t];
       driveListLetter[t][slot] = drives[d][0];

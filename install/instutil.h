@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "db/db.h"
 #include "install/pathutil.h"
 
 constexpr int MAX_INST_TYPES = 16;   // table size; at most MAX_INST_TYPES - 1 types are accepted
@@ -16,7 +17,7 @@ constexpr double DRIVE_MARGIN = 1.13;
 struct InstType {
   char name[64];      // item of the "InstallTypes" list; also the name of the type's section
   char fullName[80];  // text shown in the type list
-  uint32_t size;      // total bytes the type copies
+  uint64_t size;      // total bytes the type copies
 };
 
 extern int installType;  // selected entry of instTypes (the install's source and destination
@@ -25,7 +26,7 @@ extern int installType;  // selected entry of instTypes (the install's source an
 extern InstType instTypes[MAX_INST_TYPES];
 extern int numInstTypes;
 extern char drives[MAX_DRIVES][3];
-extern uint32_t spaceFree[MAX_DRIVES];
+extern uint64_t spaceFree[MAX_DRIVES];
 extern int numDrives[MAX_INST_TYPES];
 extern char* driveList[MAX_INST_TYPES][MAX_DRIVES];
 extern char driveListLetter[MAX_INST_TYPES][MAX_DRIVES];
@@ -33,14 +34,18 @@ extern char driveListLetter[MAX_INST_TYPES][MAX_DRIVES];
 // Fills instTypes from "InstallTypes" and each type's file list; 0 when there is no usable list
 // (none, or 16 or more types; a message box says so).
 int initInstTypes(void);
+// Reads the next line of a file list into `line` (size bytes, its line end removed): 1 a line,
+// -1 a line too long for the buffer (line holds its beginning; the rest is read and dropped), 0 at
+// the end of the list.
+int readListLine(db_file* f, char* line, size_t size);
 // Measures the drives and builds each type's list of drives that can hold it; 1.
 int initDriveSizes(void);
 // Fills drives/freeBytes (26 slots each) with drives C to Z that report free space; the count.
-int getDriveInfo(char driveNames[MAX_DRIVES][3], uint32_t freeBytes[MAX_DRIVES]);
-// Free bytes of drive `driveNumber` (1 = A, 3 = C), capped at 0xFFFFFFFF; 1, or 0 (output 0).
-int getDiskFreeSpace(int driveNumber, uint32_t* freeBytes);
+int getDriveInfo(char driveNames[MAX_DRIVES][3], uint64_t freeBytes[MAX_DRIVES]);
+// Free bytes of drive `driveNumber` (1 = A, 3 = C); 1, or 0 (output 0).
+int getDiskFreeSpace(int driveNumber, uint64_t* freeBytes);
 // 1 when `freeBytes` can hold a type of `size` bytes (free >= size * 1.13, in floating point).
-int driveCanHold(uint32_t freeBytes, uint32_t size);
+int driveCanHold(uint64_t freeBytes, uint64_t size);
 // Type `type`'s drive texts and their count, or null (count 0) when none can hold it.
 char** getDriveSizesList(int type, int* count);
 // Letter of entry `index` of type `type`'s drive list ('\0' outside the tables).

@@ -25,6 +25,10 @@ panel_fn panels[NUM_PANELS] = {nullptr, panelInstalling, nullptr};
 const char* errInitDbStr = "Error initializing database.\n";
 main_spawn_fn mainSpawn = os_spawn;
 
+namespace {
+bool comStarted = false;  // the component services run (vrk_main to cleanup)
+}  // namespace
+
 
 namespace {
 
@@ -57,8 +61,8 @@ bool appendToken(char* line, size_t size, const char* token) {
   }
   if (equalsNoCase(token, "%os%")) return appendPlain(line, size, "WIN");
   if (equalsNoCase(token, "%instsize%")) {
-    char number[16];
-    std::snprintf(number, sizeof number, "%u", static_cast<unsigned>(selectedType()->size));
+    char number[24];
+    std::snprintf(number, sizeof number, "%llu", static_cast<unsigned long long>(selectedType()->size));
     return appendPlain(line, size, number);
   }
   if (equalsNoCase(token, "%insttype%")) {
@@ -104,11 +108,13 @@ int runExternal(const char* key, int wait) {
   debug_printf("pBuf = %s, argsLine = '%s'\n", pBuf, argsLine);
   const char* argv[3] = {pBuf, argsLine, nullptr};
 
-  // A program in a subdirectory starts with that directory as its current one. A relative path is
-  // taken from the current directory; an absolute one ("C:\\GAME\\x.exe", "\\GAME\\x.exe") names
-  // its directory itself.
+  // A program in a subdirectory starts with that directory as its current one, and is started by
+  // its full path (named relative to the directory it starts in, "DX\\SETUP.EXE" would be looked
+  // for in DX\\DX). A relative path is taken from the current directory; an absolute one
+  // ("C:\\GAME\\x.exe", "\\GAME\\x.exe") names its directory itself.
   char saved[MAIN_PATH_SIZE];
   bool changed = false;
+  std::string full = pBuf;
   if (const char* slash = std::strrchr(pBuf, '\\')) {
     if (os_getcwd(saved, sizeof saved) == 0) {
       std::string part(pBuf, static_cast<size_t>(slash - pBuf));
@@ -120,13 +126,19 @@ int runExternal(const char* key, int wait) {
       } else {
         dir = saved;
         if (dir.empty() || dir.back() != '\\') dir += '\\';
+        full = dir + pBuf;
         dir += part;
+      }
+      if (full.size() >= MAIN_PROGRAM_SIZE) {
+        debug_printf("runExternal: full path of %s too long, not started\n", key);
+        return 0;
       }
       os_chdir(dir.c_str());  // a failure leaves the directory as it was; the start is tried anyway
       changed = true;
     }
   }
-  int result = mainSpawn(pBuf, argv, wait);
+  argv[0] = full.c_str();  // the program as started
+  int result = mainSpawn(full.c_str(), argv, wait);
   if (changed) os_chdir(saved);
   return result == 0 ? 1 : 0;
 }
@@ -157,7 +169,9 @@ void doInstall(void) {
 
 void cleanup(void) {
   debug_printf("Cleaning up... ");
-  // Window system and toolkit: CoUninitialize() goes here, then freeDriveSizes(), then FMExit(),
+  if (comStarted) os_com_exit();
+  comStarted = false;
+  // Window system and toolkit: after the component services, freeDriveSizes(), then FMExit(),
   // widgetsClose(), mouseClose(), windowClose(), in this order. windowClose also closes the
   // archive; until it exists the archive is closed here (closing it twice is harmless).
   freeDriveSizes();
@@ -180,8 +194,10 @@ int vrk_main(int argc, char** argv) {
   initSettings();
   // Window system: win_set_minimized_title(getString("ProgramName")).
   if (os_getcwd(sourcePath, sizeof sourcePath) != 0) sourcePath[0] = '\0';
-  // Platform: InitCommonControls(); CoInitialize(null), on failure a system error box with
-  // getString("ErrNoShortcuts") and go on.
+  // The shell's link object needs the component services; without them the install goes on and
+  // makes no shortcuts.
+  comStarted = os_com_init() == 0;
+  if (!comStarted) VRKSystemError(getString("ErrNoShortcuts"));
   // Toolkit: initWindow(1, 1); createWindow("Main", 0, 0, 640, 480, black, 0); selectWindow("Main");
   // the "Startup" "Font" value through windowSetFont with white text and flags 0x2010000; the
   // "Loading2" text at (0, 0) and its rectangle refreshed; initMouse(); mouse_hide().

@@ -16,6 +16,11 @@ int currentState = 0;
 
 int panelInstalling(void) {
   currentState = 0;
+  if (!installCanStart()) {  // nothing was changed, so there is nothing to log or undo
+    uninstDiscard();
+    currentState = 1;
+    return currentState;
+  }
   char* background = nullptr;
   if (cfgGetString(&settings, "Installing", "Background", &background) && background) {
     debug_printf("Display screen, %s ...\n", background);

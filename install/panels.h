@@ -12,14 +12,18 @@ extern int currentState;
 
 // The file-transfer panel; returns currentState (1 after a cancel, else 3).
 int panelInstalling(void);
+// 1 when an install can start and be undone: the destination is a full path on a drive and the
+// uninstall log is open; otherwise says why in a message box and returns 0.
+int installCanStart(void);
 // Makes the listed directories and copies the listed files of the selected type; sets
-// currentState to 1 when the user cancels (the partial file is removed).
+// currentState to 1 when the user cancels (the partial file is removed) or when the install
+// cannot start (installCanStart).
 void transferFiles(void);
 // Adds the progress bar "Progress" from the two pictures and shows it empty; 1, or 0 when either
 // name is null or the bar cannot be made.
 int progressInit(const char* emptyImage, const char* fullImage);
 // Moves the bar from the last fraction shown to done / total (held to 0..1; nothing when total is 0).
-void progressUpdate(uint32_t done, uint32_t total);
+void progressUpdate(uint64_t done, uint64_t total);
 // Removes the progress bar.
 void progressClose(void);
 // Puts the archive member "vluninst.exe" into the Windows directory; 1, or 0 (with a message).

@@ -1,5 +1,5 @@
 // Path and string helpers shared by the install engine: joining, checks on relative paths,
-// quoting, the "%os%" macro, texts with a fallback, the directory stack a removal works from, and
+// quoting, the "%os%" macro, settings with a default, the directory stack a removal works from, and
 // the install's source and destination paths.
 #include "install/pathutil.h"
 
@@ -29,10 +29,10 @@ DirNode* top = nullptr;
 
 }  // namespace
 
-const char* textOr(const char* key, const char* fallback) {
-  char* value = nullptr;
-  if (cfgGetString(&settings, "Strings", key, &value) && value && value[0]) return getString(key);
-  return fallback;
+int isFullDrivePath(const char* path) {
+  if (!path) return 0;
+  char d = path[0];
+  return ((d >= 'A' && d <= 'Z') || (d >= 'a' && d <= 'z')) && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
 }
 
 int joinPath(char* dest, size_t size, const char* left, const char* right) {

@@ -1,5 +1,5 @@
 // Path and string helpers shared by the install engine: joining, checks on relative paths,
-// quoting, the "%os%" macro, texts with a fallback, the directory stack a removal works from, and
+// quoting, the "%os%" macro, settings with a default, the directory stack a removal works from, and
 // the install's source and destination paths.
 // Results: 1 success, 0 failure, unless said otherwise.
 #pragma once
@@ -12,15 +12,15 @@ constexpr int INST_PATH_SIZE = 260;  // every path buffer: 259 characters and th
 extern char sourcePath[INST_PATH_SIZE];  // current directory at start-up
 extern char destPath[INST_PATH_SIZE];    // destination chosen on the install panel
 
+// 1 when `path` is a full path on a drive ("C:\..."); anything else would be read against the
+// current directory, which is the medium itself.
+int isFullDrivePath(const char* path);
 // Joins `left` and `right` with one backslash (none added when left ends with one) into dest;
 // 0 (dest empty) when the result does not fit `size`.
 int joinPath(char* dest, size_t size, const char* left, const char* right);
 // 1 when `rel` is a relative path that stays below its base: no drive letter or ':', no leading
 // '\' or '/', and no ".." that climbs above the start.
 int isSafeRelativePath(const char* rel);
-// Text `key` of section "Strings" (as getString) when the script or the defaults have it, else
-// `fallback`.
-const char* textOr(const char* key, const char* fallback);
 // Value of `key` in section `section` of the settings, or "" when the script does not set it.
 const char* settingOr(const char* section, const char* key);
 // Appends `src` to `dest` (size destSize), in double quotes when it holds a space; dest, or null

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "install/config.h"
+#include "install/format.h"
 #include "install/instlib.h"
 #include "install/pathutil.h"
 #include "install/settings.h"
@@ -119,7 +120,7 @@ int regAddUninstallKey(const char* title, const char* destPath) {
   char path[REG_PATH_SIZE];
   os_hkey key = nullptr;
   if (!keyPath(path, UNINSTALL, title) || !regCreateKey(OS_HKEY_LOCAL_MACHINE, path, &key)) {
-    sprintfBox(getString("ErrCreateRegKey"), path[0] ? path : title);
+    sprintfBox(stringFormat("ErrCreateRegKey", "s", "Cannot create the registry key %s."), path[0] ? path : title);
     return 0;
   }
   char windowsDir[INST_PATH_SIZE] = "";

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "assoc/assoc.h"
+#include "install/format.h"
 #include "install/instlib.h"
 #include "install/pathutil.h"
 #include "install/settings.h"
@@ -50,7 +51,10 @@ int uninstCreate(const char* title, const char* destPath) {
     std::fclose(fp);
     fp = nullptr;
   }
-  if (!joinPath(finalPath, sizeof finalPath, destPath ? destPath : "", LOG_NAME))
+  finalPath[0] = '\0';
+  if (!isFullDrivePath(destPath))  // the log is never moved next to the medium's own files
+    debug_printf("uninstCreate: destination %s is not a full path\n", destPath ? destPath : "(none)");
+  else if (!joinPath(finalPath, sizeof finalPath, destPath, LOG_NAME))
     debug_printf("uninstCreate: destination too long for the log path\n");
   std::snprintf(tempPath, sizeof tempPath, "C:\\%s", LOG_NAME);
   fp = os_fopen(tempPath, "wt");
@@ -88,13 +92,22 @@ int uninstLogEntry(const char* format, ...) {
   return n;
 }
 
+int uninstIsOpen(void) { return fp ? 1 : 0; }
+
+void uninstDiscard(void) {
+  if (!fp) return;
+  std::fclose(fp);
+  fp = nullptr;
+  os_remove(tempPath);
+}
+
 int uninstClose(void) {
   if (fp) {
     std::fprintf(fp, "-- Log End--\n");
     std::fclose(fp);
     fp = nullptr;
   }
-  if (!finalPath[0] || !moveFile(tempPath, finalPath)) sprintfBox(getString("ErrMovingUninst"), finalPath);
+  if (!finalPath[0] || !moveFile(tempPath, finalPath)) sprintfBox(stringFormat("ErrMovingUninst", "s", "Cannot move the uninstall log to %s."), finalPath);
   return 1;
 }
 
@@ -130,13 +143,13 @@ int moveFile(const char* source, const char* target) {
 
 int deinstall(void) {
   char logPath[260];
-  if (!joinPath(logPath, sizeof logPath, destPath, LOG_NAME)) {
-    sprintfBox(getString("ErrFindUninstLog"), destPath);
+  if (!isFullDrivePath(destPath) || !joinPath(logPath, sizeof logPath, destPath, LOG_NAME)) {
+    sprintfBox(stringFormat("ErrFindUninstLog", "s", "Cannot find the uninstall log %s."), destPath);
     return 0;
   }
   FILE* in = os_fopen(logPath, "rt");
   if (!in) {
-    sprintfBox(getString("ErrFindUninstLog"), logPath);
+    sprintfBox(stringFormat("ErrFindUninstLog", "s", "Cannot find the uninstall log %s."), logPath);
     return 0;
   }
   int failures = 0;

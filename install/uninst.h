@@ -21,6 +21,10 @@ int uninstCreate(const char* title, const char* destPath);
 // formatted length, or -1 when the entry does not fit 511 characters (reported to the debug
 // channel, nothing written).
 int uninstLogEntry(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// 1 while the log is open (uninstCreate succeeded and uninstClose has not run).
+int uninstIsOpen(void);
+// Closes the log and deletes it, for an install that was refused before it changed anything.
+void uninstDiscard(void);
 // Writes the end marker, closes the log and moves it to finalPath ("ErrMovingUninst" on failure); 1.
 int uninstClose(void);
 // Copies `source` to `target` and deletes the source; 1, or 0 with the source kept and no partial

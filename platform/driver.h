@@ -1,15 +1,26 @@
 // The platform contract for display, input and clock: what the window system needs from the
-// machine it runs on, and the drivers that provide it (win32, sdl, headless).
+// machine it runs on, and the table of drivers that provide it (win32, sdl, headless).
 //
-// A driver is one record of function pointers filled by its `create` routine. The window system
-// reaches the current driver only through the plat_* calls below; the driver reaches the window
-// system back only through the handlers of plat_set_handlers (activation, paint, close). All calls
-// run on the program's one thread.
+// A driver is one record of function pointers filled slot by slot by its `create` routine. The
+// window system reaches the current driver only through the plat_* calls below (or the slots of
+// plat_driver_get()); the driver reaches the window system back only through the handlers of
+// plat_set_handlers (activation, paint, close), from inside pump (on win32 also from system calls
+// that send the window messages themselves). All calls run on the program's one thread.
 //
 // Pixels: the screen is 8-bit palette indices, or 16-bit pixels in the format pixel_format gives.
 // Palette components are 6-bit (0..63). Rectangles have inclusive corners.
-// Keys: DirectInput key codes, which are the PC scan codes with the grey (0xE0-prefixed) keys at
-// 0x80 and above, each with a down (1) / up (0) flag. Mouse: relative motion plus raw buttons.
+//
+// Presentation: unlock only marks the changed rectangle; the driver keeps the union of what was
+// marked and shows it at present. plat_pump, plat_wait_events and plat_read_mouse present, so
+// every loop that polls input shows its drawing once per pass: a cursor erased and drawn again in
+// one pass appears as one frame. (win32 draws on the visible surface itself: present does nothing.)
+//
+// Input: keys are DirectInput key codes, which are the PC scan codes with the grey
+// (0xE0-prefixed) keys at 0x80 and above, each with a down (1) / up (0) flag; the mouse is
+// relative motion plus raw buttons. input_init makes the devices; acquire_* take them while the
+// program has the foreground. The reads refresh the devices themselves (no pump is needed to see
+// new keys or motion), never deliver the system's own key repeat, and drop everything that
+// happens while a device is not acquired.
 #pragma once
 
 #include <cstdint>
@@ -42,7 +53,7 @@ struct plat_pixel_format {
   uint32_t rmask, gmask, bmask;
 };
 
-// The key buffer of the keyboard device holds this many events; plat_read_keys reads in
+// The key buffer of the keyboard device holds this many events; plat_read_key reads in
 // batches of this size.
 constexpr int PLAT_KEY_BATCH = 32;
 
@@ -51,17 +62,17 @@ struct plat_driver {
 
   // --- video ---
   // Sets a width x height mode at 8 or 16 bits (window created on first use; the palette of a
-  // new 8-bit mode is a grey ramp, entry i = (i, i, i) in 8-bit components); 0 or -1. Leaves an
-  // earlier mode in place when it cannot change.
+  // new 8-bit mode is a grey ramp, entry i = (i, i, i) in 8-bit components); 0 or -1.
   int (*set_mode)(int width, int height, int bpp);
   // Releases the mode (surfaces, palette); safe without a mode.
   void (*reset_mode)(void);
   // Locks the whole screen for writing; 0 and the view, or -1 (no mode, or a lost surface that
-  // could not be restored: the caller draws nothing).
+  // could not be restored: the caller draws nothing and does not unlock).
   int (*lock)(plat_surface* out);
-  // Ends a lock; (ulx, uly, lrx, lry) is the rectangle that changed (drivers that present a copy
-  // of the screen show that part).
+  // Ends a lock and marks (ulx, uly, lrx, lry) as changed (empty when lrx < ulx); shows nothing.
   void (*unlock)(int ulx, int uly, int lrx, int lry);
+  // Shows the union of what was marked since the last present, then forgets it.
+  void (*present)(void);
   // Sets count 8-bit-mode palette entries from 6-bit RGB triples, starting at first; 0 / -1.
   int (*set_palette)(const uint8_t* rgb6, int first, int count);
   // Reads count palette entries back as 6-bit RGB triples; 0, or -1 when it cannot be read.
@@ -75,19 +86,28 @@ struct plat_driver {
   // Shows a modal system message box (stop icon, OK); 1, or 0 when the driver has no display.
   int (*message_box)(const char* text, const char* caption);
 
-  // --- input and system messages ---
+  // --- system messages ---
   // Dispatches every waiting system message (focus, paint, close reach the handlers); never blocks.
   void (*pump)(void);
-  // Takes up to max waiting key events in arrival order; the count (0 when none or the keyboard
-  // is not acquired).
+  // Sleeps until a system or input event arrives or ms have passed; 1 on an event, 0 on time-out.
+  int (*wait_events)(int ms);
+
+  // --- input ---
+  // Makes the keyboard and mouse devices (after the first mode); 1, or 0 when they cannot be made.
+  int (*input_init)(void);
+  // Releases and frees both devices; safe when they were never made.
+  void (*input_exit)(void);
+  // Acquires (1) or releases (0) the keyboard, with the system key hook; 1, or 0 when it cannot
+  // be acquired (no devices, or the program is not in the foreground).
+  int (*acquire_keyboard)(int on);
+  // Acquires (1) or releases (0) the mouse; 1, or 0 when it cannot be acquired.
+  int (*acquire_mouse)(int on);
+  // Takes up to max waiting key events in arrival order; the count (0 when none or not acquired).
   int (*read_keys)(plat_key_event* out, int max);
   // Drops every waiting key event.
   void (*flush_keys)(void);
-  // Acquires (on 1) or releases (0) the keyboard, with the system key hook; 1 on success.
-  int (*acquire_keyboard)(int on);
-  // Acquires or releases the mouse; 1 on success.
-  int (*acquire_mouse)(int on);
-  // Reads the mouse: motion since the last read and the buttons; 1, or 0 when it cannot be read.
+  // Reads the mouse: motion since the last read and the buttons; 1, or 0 when it cannot be read
+  // (not acquired, or lost and not acquired again).
   int (*read_mouse)(plat_mouse_state* out);
   // The lock-key toggles of the system: 1 Num Lock, 2 Caps Lock, 4 Scroll Lock.
   int (*lock_keys)(void);
@@ -95,11 +115,11 @@ struct plat_driver {
   // --- clock ---
   // Milliseconds of a clock that only moves forward (wraps after 2^32).
   uint32_t (*time_ms)(void);
-  // Raises (1) or restores (0) the system timer resolution; 0, or -1 when it cannot be read.
+  // Raises (1) or restores (0) the system timer resolution; 0, or -1 when it cannot be changed.
   int (*hook_timer)(int on);
 
   // --- end ---
-  // Frees everything the driver holds (after reset_mode).
+  // Frees everything the driver holds (input devices, mode, window).
   void (*destroy)(void);
 };
 
@@ -107,7 +127,7 @@ struct plat_driver {
 struct plat_driver_entry {
   const char* name;
   int (*available)(void);            // 1 when the driver can run here
-  int (*create)(plat_driver* out);   // fills the record; 0 / -1
+  int (*create)(plat_driver* out);   // fills every slot of the record; 0 / -1
 };
 
 // Calls from the driver up into the window system. Any slot may be null.
@@ -127,7 +147,7 @@ plat_driver* plat_driver_get(void);
 const char* plat_driver_choice(void);
 // Replaces the current driver by the named one (tests; null: the default choice); 0 / -1.
 int plat_driver_select(const char* name);
-// Ends the current driver (reset_mode, destroy).
+// Ends the current driver (destroy).
 void plat_driver_shutdown(void);
 // Registers the window system's handlers (null: none).
 void plat_set_handlers(const plat_handlers* handlers);
@@ -140,39 +160,18 @@ void plat_notify_paint(int ulx, int uly, int lrx, int lry);
 // For drivers: the window was closed; calls the close handler, or exit(0) without one.
 void plat_notify_close(void);
 
-// --- clock and input through the current driver ---
-// Milliseconds (timeGetTime semantics); 0 when no driver runs.
-uint32_t plat_time_ms(void);
+// --- one pass of an input loop, through the current driver (nothing without one) ---
+// Shows what changed since the last present.
+void plat_present(void);
+// Dispatches waiting system messages, then presents.
+void plat_pump(void);
+// Presents, then sleeps until an event arrives or ms passed; 1 on an event, 0 on time-out.
+int plat_wait_events(int ms);
+// Presents, then reads the mouse (motion since the last read, buttons); 1, or 0 when unread.
+int plat_read_mouse(plat_mouse_state* out);
 // One key event from a 32-entry batch buffer refilled from the driver; 1, or 0 when none waits.
 int plat_read_key(plat_key_event* out);
 // Drops the batch buffer and the driver's waiting key events.
 void plat_flush_keys(void);
-
-// --- system services ---
-// The system message box for fatal start-up problems (stop icon, OK); on a driver without a
-// display the text goes to stderr. Returns 1.
-int plat_message_box(const char* text, const char* caption);
-// Creates the named single-instance guard and holds it; 1 when this program is the first holder,
-// 0 when another holder exists (the guard is then not held), -1 on failure.
-int plat_guard_acquire(const char* name, intptr_t* handle);
-// Releases a guard from plat_guard_acquire (-1: nothing).
-void plat_guard_release(intptr_t handle);
-// Full path of the program file into buf; its length, or 0 on failure.
-int plat_program_path(char* buf, int size);
-// Shows (1) or hides (0) the system's own mouse cursor (through the current driver).
-void plat_show_cursor(int show);
-// 1 when the running system is new enough for this program; otherwise shows "Wrong Windows
-// Version" and returns 0.
-int plat_check_requirements(void);
-
-// --- per-driver entry points for the table (null on builds without them) ---
-int plat_headless_available(void);
-int plat_headless_create(plat_driver* out);
-int plat_sdl_available(void);
-int plat_sdl_create(plat_driver* out);
-int plat_win32_available(void);
-int plat_win32_create(plat_driver* out);
-
-// --- sdl key mapping (portable: SDL scancodes are USB HID usage numbers) ---
-// The DirectInput key code for an SDL scancode, or 0 when the key has none.
-int plat_sdl_scancode_to_dik(int scancode);
+// Milliseconds (timeGetTime semantics); 0 when no driver runs.
+uint32_t plat_time_ms(void);

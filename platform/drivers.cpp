@@ -1,11 +1,9 @@
-// Driver table, driver selection, the handlers back into the window system, and the key batch
-// buffer shared by every driver.
+// Driver table, driver selection, the handlers back into the window system, the key batch
+// buffer shared by every driver, and the calls of one pass of an input loop.
 #include <array>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
-#include "platform/driver.h"
+#include "platform/drivers_internal.h"
 
 namespace {
 
@@ -90,7 +88,6 @@ int plat_driver_select(const char* name) {
 void plat_driver_shutdown(void) {
   if (!have_current) return;
   have_current = false;
-  current.reset_mode();
   current.destroy();
   current = plat_driver{};
   tried_default = false;
@@ -116,6 +113,31 @@ void plat_notify_close(void) {
   std::exit(0);
 }
 
+void plat_present(void) {
+  if (plat_driver* d = plat_driver_get()) d->present();
+}
+
+void plat_pump(void) {
+  if (plat_driver* d = plat_driver_get()) {
+    d->pump();
+    d->present();
+  }
+}
+
+int plat_wait_events(int ms) {
+  plat_driver* d = plat_driver_get();
+  if (!d) return 0;
+  d->present();
+  return d->wait_events(ms);
+}
+
+int plat_read_mouse(plat_mouse_state* out) {
+  plat_driver* d = plat_driver_get();
+  if (!d) return 0;
+  d->present();
+  return d->read_mouse(out);
+}
+
 uint32_t plat_time_ms(void) {
   plat_driver* d = plat_driver_get();
   return d ? d->time_ms() : 0;
@@ -137,17 +159,4 @@ int plat_read_key(plat_key_event* out) {
 void plat_flush_keys(void) {
   key_index = key_count = 0;
   if (plat_driver* d = plat_driver_get()) d->flush_keys();
-}
-
-void plat_show_cursor(int show) {
-  if (plat_driver* d = plat_driver_get()) d->show_cursor(show);
-}
-
-int plat_message_box(const char* text, const char* caption) {
-  plat_driver* d = plat_driver_get();
-  if (!d || !d->message_box(text ? text : "", caption)) {
-    if (caption && *caption) std::fprintf(stderr, "%s: ", caption);
-    std::fprintf(stderr, "%s\n", text ? text : "");
-  }
-  return 1;
 }

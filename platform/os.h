@@ -43,6 +43,9 @@ int os_rmdir(const char* path);
 int os_remove(const char* path);
 // 0 when the file or directory exists, else -1.
 int os_access(const char* path);
+// 1 when both paths name one existing file (the same file reached by two names, links
+// included), else 0.
+int os_same_file(const char* a, const char* b);
 // One entry of a directory listing.
 struct os_dir_entry {
   const char* name;  // the entry's name as the file system spells it (never "." or "..")
@@ -51,9 +54,9 @@ struct os_dir_entry {
 // Calls fn for every entry of directory `path` (in no set order) until fn returns non-zero;
 // 0, or -1 when the directory cannot be read.
 int os_list_dir(const char* path, int (*fn)(const os_dir_entry* entry, void* ctx), void* ctx);
-// Free bytes on drive `drive` (1 = A, 3 = C), capped at 0xFFFFFFFF; 0, or -1 when the drive cannot
-// be asked (the output is set to 0 first).
-int os_disk_free(int drive, uint32_t* free_bytes);
+// Free bytes on drive `drive` (1 = A, 3 = C), in 64 bits; 0, or -1 when the drive cannot be asked
+// (the output is set to 0 first).
+int os_disk_free(int drive, uint64_t* free_bytes);
 // Copies the Windows directory (e.g. "C:\WINDOWS") into buf; 0 / -1.
 int os_windows_dir(char* buf, size_t size);
 // Copies up to size bytes from file `in` (at its position) on to file `out`, by the system's own

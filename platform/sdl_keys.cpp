@@ -4,7 +4,7 @@
 // the keypad (0x80 + the scan code that follows their 0xE0 prefix) and the keypad.
 #include <array>
 
-#include "platform/driver.h"
+#include "platform/drivers_internal.h"
 
 namespace {
 

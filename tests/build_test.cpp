@@ -16,6 +16,7 @@
 #include "kit/build.h"
 #include "db/db.h"
 #include "db/decode.h"
+#include "tests/support/files.h"
 #include "tests/support/tempdir.h"
 
 namespace fs = std::filesystem;
@@ -23,8 +24,8 @@ namespace fs = std::filesystem;
 namespace {
 
 std::vector<uint8_t> read_all(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
+  const std::string s = read_whole_file(p);
+  return std::vector<uint8_t>(s.begin(), s.end());
 }
 
 uint32_t be32(const std::vector<uint8_t>& b, size_t at) {

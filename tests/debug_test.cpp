@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/env.h"
+#include "tests/support/files.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -27,21 +30,6 @@ int windowChannel(const char* text) {
   return 0;
 }
 
-void setEnv(const char* name, const char* value) {
-#ifdef _WIN32
-  _putenv_s(name, value ? value : "");
-#else
-  if (value) setenv(name, value, 1);
-  else unsetenv(name);
-#endif
-}
-
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 class DebugChannels : public ::testing::Test {
  protected:
@@ -55,7 +43,7 @@ class DebugChannels : public ::testing::Test {
   void TearDown() override {
     debug_register_func(nullptr);  // also closes a log file
     debug_set_window_channel(nullptr);
-    setEnv("DEBUGACTIVE", nullptr);
+    set_env("DEBUGACTIVE", nullptr);
     fs::current_path(old);
   }
   TempDir scratch{"debug_test"};  // removed after TearDown has left it
@@ -63,7 +51,7 @@ class DebugChannels : public ::testing::Test {
 };
 
 TEST_F(DebugChannels, NothingSelectedDiscards) {
-  setEnv("DEBUGACTIVE", nullptr);
+  set_env("DEBUGACTIVE", nullptr);
   debug_register_env();
   EXPECT_EQ(debug_printf("x %d\n", 1), -1);
   EXPECT_EQ(debug_puts("x"), -1);
@@ -83,17 +71,17 @@ TEST_F(DebugChannels, FunctionChannelGetsFormattedTextAndLongTextIsCut) {
 
 TEST_F(DebugChannels, EnvironmentLogCreatesDebugLogAnew) {
   { std::ofstream("debug.log") << "old contents\n"; }
-  setEnv("DEBUGACTIVE", "LOG");
+  set_env("DEBUGACTIVE", "LOG");
   debug_register_env();
   EXPECT_EQ(debug_printf("line %d\n", 1), 0);
   EXPECT_EQ(debug_puts("two\n"), 0);
   // Written and flushed at once: readable while the channel is still open.
-  std::string text = readFile("debug.log");
+  std::string text = read_whole_file("debug.log");
   EXPECT_TRUE(text == "line 1\ntwo\n" || text == "line 1\r\ntwo\r\n") << text;
   // Selecting another channel closes the file; it gets nothing more.
   debug_register_func(capture);
   debug_puts("elsewhere");
-  EXPECT_EQ(readFile("debug.log").find("elsewhere"), std::string::npos);
+  EXPECT_EQ(read_whole_file("debug.log").find("elsewhere"), std::string::npos);
 }
 
 TEST_F(DebugChannels, LogModeMustBeWriteOrAppendText) {
@@ -108,7 +96,7 @@ TEST_F(DebugChannels, LogModeMustBeWriteOrAppendText) {
   debug_register_log("a.log", "at");
   debug_puts("second\n");
   debug_register_func(nullptr);
-  std::string text = readFile("a.log");
+  std::string text = read_whole_file("a.log");
   EXPECT_EQ(text.find("first"), 0u);
   EXPECT_NE(text.find("second"), std::string::npos);
 }
@@ -120,22 +108,22 @@ TEST_F(DebugChannels, UnopenableLogFailsEveryWrite) {
 }
 
 TEST_F(DebugChannels, ScreenAndUnknownValues) {
-  setEnv("DEBUGACTIVE", "Screen");
+  set_env("DEBUGACTIVE", "Screen");
   debug_register_env();
   debug_func_fn screen = debug_current();
   ASSERT_NE(screen, nullptr);
   EXPECT_EQ(debug_puts(""), 0);
-  setEnv("DEBUGACTIVE", "mono");  // no character-cell display here: no change
+  set_env("DEBUGACTIVE", "mono");  // no character-cell display here: no change
   debug_register_env();
   EXPECT_EQ(debug_current(), screen);
-  setEnv("DEBUGACTIVE", "bogus");
+  set_env("DEBUGACTIVE", "bogus");
   debug_register_env();
   EXPECT_EQ(debug_current(), screen);
 }
 
 TEST_F(DebugChannels, VrkSelectsTheWindowChannelOnceAnnounced) {
   debug_register_func(capture);
-  setEnv("DEBUGACTIVE", "vrk");
+  set_env("DEBUGACTIVE", "vrk");
   debug_register_env();
   EXPECT_EQ(debug_current(), capture);
   debug_set_window_channel(windowChannel);

@@ -20,6 +20,7 @@
 #include "install/registry.h"
 #include "install/settings.h"
 #include "install/uninst.h"
+#include "tests/support/files.h"
 #include "tests/support/wsseam_fake.h"
 #include "platform/os.h"
 #include "tests/support/tempdir.h"
@@ -188,10 +189,7 @@ class EngineTest : public ::testing::Test {
 #endif
   }
 
-  static std::string slurp(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  static std::string slurp(const fs::path& file) { return read_whole_file(file); }
   // A text file read in text mode (line ends as the platform writes them become '\n').
   static std::string slurpText(const fs::path& file) {
     std::ifstream in(file);

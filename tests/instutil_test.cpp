@@ -36,6 +36,8 @@ TEST(InstUtilDrives, TheMarginIsThirteenPercentInFloatingPoint) {
   EXPECT_EQ(driveCanHold(0u, 0u), 1);
   EXPECT_EQ(driveCanHold(0xFFFFFFFFu, 0xFFFFFFFFu), 0);  // no wrap-around in the product
   EXPECT_EQ(driveCanHold(0xFFFFFFFFu, 3000000000u), 1);
+  EXPECT_EQ(driveCanHold(5650000000u, 5000000000u), 1);  // sizes past 4 GiB
+  EXPECT_EQ(driveCanHold(5649999999u, 5000000000u), 0);
 }
 
 TEST_F(InstUtil, SizesAndFullNamesComeFromTheLists) {
@@ -128,12 +130,27 @@ TEST_F(InstUtil, DriveListsHoldTheDrivesWithRoomAndNeverAOrB) {
   EXPECT_EQ(getDriveLetter(1, 1), 'D');
   EXPECT_EQ(getDriveSizesList(5, &count), nullptr);
   EXPECT_EQ(count, 0);
-  uint32_t bytes = 7;
+  uint64_t bytes = 7;
   EXPECT_EQ(getDiskFreeSpace(3, nullptr), 0);
   EXPECT_EQ(getDiskFreeSpace(7, &bytes), 0);  // G: does not exist
   EXPECT_EQ(bytes, 0u);
   EXPECT_EQ(freeDriveSizes(), 1);
   EXPECT_EQ(getDriveSizesList(0, &count), nullptr);
+}
+
+// Drives and types past 4 GiB: a 5 GB type fits only the drive with 10 GB free, shown in MB.
+TEST_F(InstUtil, SizesPastFourGigabytesCount) {
+  for (const char* d : {"C", "D"}) fs::create_directories(root / d);
+  std::ofstream(root / "machine.ini") << "[FreeSpace]\nC=5649999999\nD=10000000000\n";
+  os_host_reset();
+  makeMedium(defaultIni(), {{"typical.lst", "s=5000000000\n"}}, {});
+  EXPECT_EQ(instTypes[0].size, 5000000000u);
+  ASSERT_EQ(initDriveSizes(), 1);
+  int count = -1;
+  char** list = getDriveSizesList(0, &count);
+  ASSERT_EQ(count, 1);
+  EXPECT_STREQ(list[0], "D: 10000 MB");
+  freeDriveSizes();
 }
 #endif
 

@@ -15,6 +15,7 @@
 #include "color/color.h"
 #include "install/memdbg.h"
 #include "install/pcx.h"
+#include "tests/support/files.h"
 #include "tests/support/run_tool.h"
 #include "tests/support/tempdir.h"
 
@@ -24,8 +25,8 @@ using Bytes = std::vector<uint8_t>;
 namespace {
 
 Bytes slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), {});
+  const std::string s = read_whole_file(p);
+  return Bytes(s.begin(), s.end());
 }
 
 void spill(const fs::path& p, const Bytes& b) {

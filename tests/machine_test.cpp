@@ -183,7 +183,7 @@ TEST_F(Machine, FilesAndDirectoriesThroughWindowsPaths) {
 }
 
 TEST_F(Machine, FreeSpaceComesFromTheSettingsFileOrTheFileSystem) {
-  uint32_t bytes = 123;
+  uint64_t bytes = 123;
   ASSERT_EQ(os_disk_free(3, &bytes), 0);  // the file system's own answer
   EXPECT_GT(bytes, 0u);
   bytes = 123;
@@ -201,7 +201,7 @@ TEST_F(Machine, FreeSpaceComesFromTheSettingsFileOrTheFileSystem) {
   ASSERT_EQ(os_disk_free(3, &bytes), 0);
   EXPECT_EQ(bytes, 2260000u);
   ASSERT_EQ(os_disk_free(4, &bytes), 0);
-  EXPECT_EQ(bytes, 0xFFFFFFFFu);  // capped to 32 bits
+  EXPECT_EQ(bytes, 99999999999u);  // past 4 GiB
   EXPECT_EQ(os_disk_free(5, &bytes), -1);  // a setting does not make a drive
   put(root / "machine.ini", "[FreeSpace]\nC=0\n");
   ASSERT_EQ(os_disk_free(3, &bytes), 0);

@@ -12,18 +12,16 @@
 #include <string>
 
 #include "platform/host/machine.h"
+#include "tests/support/files.h"
 #include "tests/support/tempdir.h"
 
 // Writes a file (parents made) with exactly these bytes.
 inline void put(const std::filesystem::path& file, const std::string& text) {
   std::filesystem::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << text;
+  write_whole_file(file, text);
 }
 // The whole content of a file ("" when it cannot be read).
-inline std::string slurp(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string slurp(const std::filesystem::path& file) { return read_whole_file(file); }
 
 class MachineTest : public ::testing::Test {
  protected:

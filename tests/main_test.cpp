@@ -11,9 +11,16 @@
 #include <vector>
 
 #include "install/instutil.h"
+#include "install/panels.h"
+#include "kit/build.h"
 #include "install/memdbg.h"
 #include "install/settings.h"
 #include "platform/os.h"
+#include "tests/support/files.h"
+#include "tests/support/tempdir.h"
+#ifndef _WIN32
+#include "platform/host/machine.h"
+#endif
 #include "vrk/debug.h"
 
 namespace fs = std::filesystem;
@@ -242,11 +249,63 @@ TEST_F(MainFlow, ProgramInASubdirectoryStartsThere) {
   ASSERT_EQ(os_getcwd(after, sizeof after), 0);
   fs::remove_all("runsub");
   ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[0].path, "runsub\\prog.exe");
+  EXPECT_TRUE(strcasecmp_eq(calls[0].path, base + "runsub\\prog.exe")) << calls[0].path;  // by its full path
   EXPECT_TRUE(strcasecmp_eq(calls[0].cwd, base + "runsub")) << calls[0].cwd;
   EXPECT_TRUE(strcasecmp_eq(calls[1].cwd, before)) << calls[1].cwd;
   EXPECT_TRUE(strcasecmp_eq(calls[2].cwd, base + "runsub")) << calls[2].cwd;
   EXPECT_STREQ(after, before);
+}
+
+// A real program in a subdirectory, started through the OS services: it runs in its own directory
+// with the expanded arguments, and waiting gives its exit status (7: the start call did not
+// return 0).
+TEST_F(MainFlow, ARealProgramInASubdirectoryRunsThere) {
+  mainSpawn = os_spawn;
+  fs::create_directories("DX");
+  fs::copy_file(SPAWN_PROBE, fs::path("DX") / "SETUP.EXE", fs::copy_options::overwrite_existing);
+  setEnd("Run", "DX\\SETUP.EXE %destdir% %os%");
+  EXPECT_EQ(runExternal("Run", 1), 0);
+  const std::string out = read_whole_file(fs::path("DX") / "probe.out");
+  fs::remove_all("DX");
+  EXPECT_EQ(out, "C:\\GAMES\\MINE WIN\n");
+}
+
+// The whole run from vrk_main: the component services the shell's link object needs are started
+// before the panels (a panel makes a shortcut) and stopped at the end.
+int linkMade = -1;
+int shortcutPanel() {
+  char here[MAIN_PATH_SIZE];
+  linkMade = os_getcwd(here, sizeof here) == 0 &&
+                     os_shell_link((std::string(here) + "\\made.lnk").c_str(), "C:\\GAME\\GAME.EXE", "Game",
+                                   "C:\\GAME", nullptr, 0, OS_SHOW_DEFAULT) == 0
+                 ? 1
+                 : 0;
+  return PANEL_QUIT;
+}
+
+TEST(MainRun, PanelsCanMakeShortcuts) {
+  TempDir medium("main_run");
+  const std::string ini = "[Install]\nInstallTypes=Typical\n[Typical]\nList=t.lst\n";
+  std::vector<kit_member> members = {{"install.ini", std::vector<uint8_t>(ini.begin(), ini.end())},
+                                     {"t.lst", {'s', '=', '0', '\n'}}};
+  std::string error;
+  ASSERT_TRUE(kit_build_archive(medium.file("install.dat"), members, error)) << error;
+  const fs::path before = fs::current_path();
+  fs::current_path(medium.path);
+#ifndef _WIN32
+  os_host_reset();  // the medium is the directory the program starts in
+#endif
+  panels[0] = shortcutPanel;
+  linkMade = -1;
+  EXPECT_EQ(vrk_main(0, nullptr), 0);
+  panels[0] = nullptr;
+  const bool exists = fs::exists(medium.path / "made.lnk");
+  fs::current_path(before);
+#ifndef _WIN32
+  os_host_reset();
+#endif
+  EXPECT_EQ(linkMade, 1);
+  EXPECT_TRUE(exists);
 }
 
 TEST(MainHelpers, QuotingAndMacroExpansionStayInsideTheirBuffers) {

@@ -202,7 +202,7 @@ TEST_F(OsTest, CopyBetweenOpenFilesSaysWhichSideFailed) {
 }
 
 TEST_F(OsTest, DriveCHasFreeSpaceAndTheWindowsDirectoryExists) {
-  uint32_t bytes = 0;
+  uint64_t bytes = 0;
   ASSERT_EQ(os_disk_free(3, &bytes), 0);
   EXPECT_GT(bytes, 0u);
   EXPECT_EQ(os_disk_free(0, &bytes), -1);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "db/db.h"
+#include "tests/support/files.h"
 #include "tests/support/run_tool.h"
 #include "tests/support/tempdir.h"
 
@@ -18,10 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
+std::string slurp(const fs::path& p) { return read_whole_file(p); }
 
 void spill(const fs::path& p, const std::string& s) {
   fs::create_directories(p.parent_path());

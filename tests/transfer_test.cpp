@@ -93,6 +93,46 @@ TEST_F(Transfer, FilesAreCopiedAndLoggedEvenEmptyOrMissingButNotUnwritable) {
   EXPECT_FLOAT_EQ(wsseamProgress()[3].to, 1.0f);
 }
 
+// The product's own files are never emptied: a destination that is empty or relative (it would be
+// read against the medium) is refused before anything is written, and a destination that is the
+// medium's own folder skips every file, which is then not logged (a removal would delete it).
+TEST_F(Transfer, TheMediumsOwnFilesAreNeverADestination) {
+  const std::string game = content(20000, 1);
+  makeMedium(defaultIni(), {{"typical.lst", "s=20000\nf=game.exe\n"}}, {{"game.exe", game}});
+  char here[INST_PATH_SIZE];
+  ASSERT_EQ(os_getcwd(here, sizeof here), 0);
+  for (const std::string& to : {std::string(""), std::string("GAMES"), std::string(here)}) {
+    wsseamReset();
+    currentState = 0;
+    const bool refused = to != here;
+    EXPECT_EQ(install(to), refused ? 1 : 3) << to;
+    EXPECT_EQ(slurp(medium / "game.exe"), game) << to;
+    EXPECT_EQ(wsseamPollCount(), 0) << to;  // nothing was copied
+    if (refused) {
+      EXPECT_TRUE(hasBox("The destination is not a full path on a drive:\n" + to)) << to;
+      EXPECT_FALSE(fs::exists(medium / "uninst.log")) << to;
+      EXPECT_EQ(os_access("C:\\uninst.log"), -1) << to;  // the refused install leaves no log behind
+    } else {
+      const std::string file = to + (to.back() == '\\' ? "" : "\\") + "game.exe";
+      EXPECT_TRUE(hasBox("A file would be copied onto itself and was skipped:\n" + file));
+      for (const auto& e : logEntries(to)) EXPECT_EQ(e.rfind("Copied ", 0), std::string::npos) << e;
+    }
+  }
+}
+
+#ifndef _WIN32
+// An install that could not be undone or uninstalled does not start: the log cannot be made (a
+// folder stands where it would go), the user is told, and nothing is copied.
+TEST_F(Transfer, AnInstallWithoutALogDoesNotStart) {
+  makeMedium(defaultIni(), {{"typical.lst", "s=1\nf=game.exe\n"}}, {{"game.exe", "x"}});
+  fs::create_directories(host("C:\\") + "/uninst.log");
+  EXPECT_EQ(install(), 1);
+  EXPECT_TRUE(hasBox("The uninstall log C:\\uninst.log cannot be written; nothing was installed."));
+  EXPECT_FALSE(fs::exists(host(dest + "\\game.exe")));
+  EXPECT_EQ(wsseamPollCount(), 0);
+}
+#endif
+
 TEST_F(Transfer, EntriesOutsideTheDestinationOrTooLongAreRefusedAndSkipped) {
   std::string longName(300, 'n');
   makeMedium(defaultIni(),

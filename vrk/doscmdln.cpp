@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/driver.h"
+#include "platform/system.h"
 
 void DOSCmdLineInit(DOSCmdLine* record) {
   if (!record) return;

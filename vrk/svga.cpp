@@ -8,7 +8,6 @@
 #include "platform/driver.h"
 #include "vrk/grasm.h"
 #include "vrk/grbuf.h"
-#include "vrk/winmain.h"
 
 Rect scr_size = {0, 0, -1, -1};
 scr_blit_fn scr_blit = nullptr;
@@ -16,6 +15,7 @@ scr_blit_fn mouse_blit = nullptr;
 scr_blit_trans_fn mouse_blit_trans = nullptr;
 update_palette_fn update_palette_func = nullptr;
 uint32_t w95rmask = 0, w95gmask = 0, w95bmask = 0;
+int VRK95_isActive = 0;
 int w95rshift = 0, w95gshift = 0, w95bshift = 0;
 uint16_t VRK95_Pal16[256];
 void (*VRK95_repaint_func)(const Rect* r) = nullptr;

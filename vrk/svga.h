@@ -17,6 +17,7 @@ typedef void (*scr_blit_fn)(const uint8_t* src, int src_pitch, int src_height, i
 typedef void (*scr_blit_trans_fn)(const uint8_t* src, int src_pitch, int src_height, int src_x, int src_y,
                                   int width, int height, int dst_x, int dst_y, uint8_t trans);
 
+extern int VRK95_isActive;                // 1 while the program is the active application (blits draw only then)
 extern Rect scr_size;                     // (0, 0, width-1, height-1) of the current mode
 extern scr_blit_fn scr_blit;              // window refresh
 extern scr_blit_fn mouse_blit;            // opaque cursor images

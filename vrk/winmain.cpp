@@ -5,10 +5,10 @@
 #include <cstdio>
 
 #include "platform/driver.h"
+#include "platform/system.h"
 #include "vrk/doscmdln.h"
 #include "vrk/svga.h"
 
-int VRK95_isActive = 0;
 intptr_t VRK95_mutex = -1;
 char VRK95_title[256] = {};
 const char* VRK95_lpszCmdLine = nullptr;

@@ -7,7 +7,6 @@
 
 #include "vrk/rect.h"
 
-extern int VRK95_isActive;          // 1 while the program is the active application
 extern intptr_t VRK95_mutex;        // the start-up guard "VRK95MUTEX"; -1 once released
 extern char VRK95_title[256];       // the window (minimised) title, always terminated
 extern const char* VRK95_lpszCmdLine;  // the raw command line given to the entry

@@ -174,6 +174,14 @@ int os_access(const char* path) {
   return access(host.c_str(), F_OK) == 0 ? 0 : -1;
 }
 
+int os_same_file(const char* a, const char* b) {
+  std::string ha, hb;
+  struct stat sa, sb;
+  if (os_host_map(a, &ha) != 0 || os_host_map(b, &hb) != 0) return 0;
+  if (stat(ha.c_str(), &sa) != 0 || stat(hb.c_str(), &sb) != 0) return 0;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino ? 1 : 0;
+}
+
 int os_list_dir(const char* path, int (*fn)(const os_dir_entry* entry, void* ctx), void* ctx) {
   std::string host;
   if (!fn || os_host_map(path, &host) != 0) return -1;
@@ -190,7 +198,7 @@ int os_list_dir(const char* path, int (*fn)(const os_dir_entry* entry, void* ctx
   return 0;
 }
 
-int os_disk_free(int drive, uint32_t* free_bytes) {
+int os_disk_free(int drive, uint64_t* free_bytes) {
   if (free_bytes) *free_bytes = 0;
   if (!free_bytes || drive < 1 || drive > 26) {
     errno = EINVAL;
@@ -207,6 +215,6 @@ int os_disk_free(int drive, uint32_t* free_bytes) {
     if (statvfs(host.c_str(), &st) != 0) return -1;
     bytes = static_cast<unsigned long long>(st.f_bavail) * st.f_frsize;
   }
-  *free_bytes = bytes > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
+  *free_bytes = bytes;
   return 0;
 }

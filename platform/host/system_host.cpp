@@ -8,15 +8,16 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/driver.h"
+#include "platform/system.h"
 
 int plat_guard_acquire(const char* name, intptr_t* handle) {
   *handle = -1;
-  if (!name) return -1;
+  char scoped[256];
+  if (!name || plat_guard_name(name, scoped, sizeof scoped) < 0) return -1;
   // One lock file per guard name in the temporary directory; characters a file name cannot
   // carry become '_'.
   std::string file;
-  for (const char* p = name; *p; ++p) {
+  for (const char* p = scoped; *p; ++p) {
     char c = *p;
     bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
     file += ok ? c : '_';

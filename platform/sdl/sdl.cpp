@@ -1,8 +1,10 @@
 // The sdl driver: a window showing the 8-bit screen through its palette (or the 16-bit screen),
 // scaled by an integer factor (VRK_SCALE, 2 by default; VRK_FULLSCREEN=1 for full screen).
-// Keys arrive as SDL scancodes and leave as DirectInput key codes; the mouse is the host cursor's
-// motion over the window in screen pixels; window focus drives the active flag; closing the window
-// ends the program like the system's destroy message.
+// Drawing marks a changed rectangle; present converts it into the window's texture and shows one
+// frame. Keys arrive as SDL scancodes and leave as DirectInput key codes; the mouse is relative
+// motion with the pointer held by the window while the mouse is acquired (SDL's relative mode;
+// where the video system refuses it, the pointer's motion over the window); window focus drives
+// the active flag; closing the window ends the program like the system's destroy message.
 #include <SDL.h>
 
 #include <array>
@@ -11,7 +13,7 @@
 #include <deque>
 #include <vector>
 
-#include "platform/driver.h"
+#include "platform/drivers_internal.h"
 #include "platform/palette8.h"
 
 namespace {
@@ -29,10 +31,12 @@ struct State {
   std::vector<uint32_t> argb;       // the same, converted for the texture
   std::array<uint8_t, 768> pal{};   // 8-bit components
   std::array<uint32_t, 256> pal32{};
+  plat_dirty dirty;                 // marked since the last present
   std::deque<plat_key_event> keys;
+  bool input_up = false;
   bool kb_acquired = false, mouse_acquired = false;
-  int mouse_x = 0, mouse_y = 0;     // last host cursor position in screen pixels
-  bool mouse_known = false;
+  bool relative = false;            // SDL's relative mode holds the pointer
+  int rest_x = 0, rest_y = 0;       // window pixels of motion not yet a whole screen pixel
   int mdx = 0, mdy = 0;
   char title[256] = {};
   bool cursor_shown = true;
@@ -55,22 +59,21 @@ void rebuild_pal32() {
     st.pal32[i] = 0xFF000000u | (uint32_t(st.pal[i * 3]) << 16) | (uint32_t(st.pal[i * 3 + 1]) << 8) | st.pal[i * 3 + 2];
 }
 
-// Converts a rectangle of the framebuffer into the texture's pixels and shows the whole window.
-void present(int ulx, int uly, int lrx, int lry) {
-  if (!st.texture) return;
-  if (ulx < 0) ulx = 0;
-  if (uly < 0) uly = 0;
-  if (lrx >= st.width) lrx = st.width - 1;
-  if (lry >= st.height) lry = st.height - 1;
-  if (ulx > lrx || uly > lry) return;
-  for (int y = uly; y <= lry; ++y) {
+void mark_all() { plat_dirty_add(st.dirty, 0, 0, st.width - 1, st.height - 1, st.width, st.height); }
+
+// Converts the marked part of the framebuffer into the texture's pixels and shows one frame.
+void sd_present() {
+  plat_dirty d = st.dirty;
+  st.dirty = plat_dirty{};
+  if (!st.texture || d.lrx < d.ulx) return;
+  for (int y = d.uly; y <= d.lry; ++y) {
     uint32_t* out = &st.argb[size_t(y) * st.width];
     if (st.bpp == 8) {
       const uint8_t* in = &st.fb[size_t(y) * st.width];
-      for (int x = ulx; x <= lrx; ++x) out[x] = st.pal32[in[x]];
+      for (int x = d.ulx; x <= d.lrx; ++x) out[x] = st.pal32[in[x]];
     } else {
       const uint8_t* in = &st.fb[size_t(y) * st.width * 2];
-      for (int x = ulx; x <= lrx; ++x) {
+      for (int x = d.ulx; x <= d.lrx; ++x) {
         uint16_t p16;
         std::memcpy(&p16, in + x * 2, 2);
         unsigned p = p16;
@@ -79,14 +82,12 @@ void present(int ulx, int uly, int lrx, int lry) {
       }
     }
   }
-  SDL_Rect r{ulx, uly, lrx - ulx + 1, lry - uly + 1};
-  SDL_UpdateTexture(st.texture, &r, &st.argb[size_t(uly) * st.width + ulx], st.width * 4);
+  SDL_Rect r{d.ulx, d.uly, d.lrx - d.ulx + 1, d.lry - d.uly + 1};
+  SDL_UpdateTexture(st.texture, &r, &st.argb[size_t(d.uly) * st.width + d.ulx], st.width * 4);
   SDL_RenderClear(st.renderer);
   SDL_RenderCopy(st.renderer, st.texture, nullptr, nullptr);
   SDL_RenderPresent(st.renderer);
 }
-
-void present_all() { present(0, 0, st.width - 1, st.height - 1); }
 
 void close_window() {
   if (st.texture) SDL_DestroyTexture(st.texture);
@@ -130,7 +131,9 @@ int sd_set_mode(int width, int height, int bpp) {
   grey_ramp();
   rebuild_pal32();
   SDL_ShowCursor(st.cursor_shown ? SDL_ENABLE : SDL_DISABLE);
-  present_all();
+  st.dirty = plat_dirty{};
+  mark_all();
+  sd_present();
   return 0;
 }
 
@@ -139,6 +142,7 @@ void sd_reset_mode() {
   st.width = st.height = st.bpp = 0;
   st.fb.clear();
   st.argb.clear();
+  st.dirty = plat_dirty{};
 }
 
 int sd_lock(plat_surface* out) {
@@ -147,13 +151,13 @@ int sd_lock(plat_surface* out) {
   return 0;
 }
 
-void sd_unlock(int ulx, int uly, int lrx, int lry) { present(ulx, uly, lrx, lry); }
+void sd_unlock(int ulx, int uly, int lrx, int lry) { plat_dirty_add(st.dirty, ulx, uly, lrx, lry, st.width, st.height); }
 
 int sd_set_palette(const uint8_t* rgb6, int first, int count) {
   if (plat_pal_put(st.pal.data(), rgb6, first, count) != 0) return -1;
   rebuild_pal32();
-  // The screen follows its palette at once, as a palettized display does.
-  if (st.bpp == 8) present_all();
+  // The whole screen follows its palette, as a palettized display does (at the next present).
+  if (st.bpp == 8) mark_all();
   return 0;
 }
 
@@ -180,29 +184,39 @@ int sd_message_box(const char* text, const char* caption) {
   return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption ? caption : "", text, st.window) == 0;
 }
 
-void queue_key(const SDL_KeyboardEvent& k) {
-  if (k.repeat || !st.kb_acquired) return;  // held keys repeat in the shared keyboard code
-  int code = plat_sdl_scancode_to_dik(int(k.keysym.scancode));
-  if (code == 0 || st.keys.size() >= kMaxKeys) return;
-  st.keys.push_back({uint8_t(code), uint8_t(k.type == SDL_KEYDOWN ? 1 : 0)});
+// Motion of the pointer in window pixels -> whole screen pixels, keeping the remainder.
+int to_screen(int window_pixels, int& rest) {
+  rest += window_pixels;
+  int whole = rest / st.scale;
+  rest -= whole * st.scale;
+  return whole;
 }
 
-// Host cursor position in window pixels -> motion in screen pixels.
-void track_mouse(int wx, int wy) {
-  int x = wx / st.scale, y = wy / st.scale;
-  if (st.window && (SDL_GetWindowFlags(st.window) & SDL_WINDOW_FULLSCREEN_DESKTOP)) {
-    int ww = 1, wh = 1;
-    SDL_GetWindowSize(st.window, &ww, &wh);
-    x = wx * st.width / (ww > 0 ? ww : 1);
-    y = wy * st.height / (wh > 0 ? wh : 1);
+// Key and mouse events go to the devices; the system's key repeat and anything that happens
+// while a device is not acquired is dropped.
+void take_input(const SDL_Event& e) {
+  if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) {
+    if (e.key.repeat || !st.kb_acquired) return;  // held keys repeat in the window system
+    int code = plat_sdl_scancode_to_dik(int(e.key.keysym.scancode));
+    if (code == 0 || st.keys.size() >= kMaxKeys) return;
+    st.keys.push_back({uint8_t(code), uint8_t(e.type == SDL_KEYDOWN ? 1 : 0)});
+  } else if (e.type == SDL_MOUSEMOTION && st.mouse_acquired) {
+    st.mdx += to_screen(e.motion.xrel, st.rest_x);
+    st.mdy += to_screen(e.motion.yrel, st.rest_y);
   }
-  if (st.mouse_known && st.mouse_acquired) {
-    st.mdx += x - st.mouse_x;
-    st.mdy += y - st.mouse_y;
-  }
-  st.mouse_x = x;
-  st.mouse_y = y;
-  st.mouse_known = true;
+}
+
+// Brings the devices up to date without touching system messages (focus, paint, close stay
+// queued for pump).
+void refresh_input() {
+  if (!st.video_up) return;
+  SDL_PumpEvents();
+  SDL_Event events[64];
+  int n;
+  while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_KEYDOWN, SDL_KEYUP)) > 0)
+    for (int i = 0; i < n; ++i) take_input(events[i]);
+  while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_MOUSEMOTION, SDL_MOUSEWHEEL)) > 0)
+    for (int i = 0; i < n; ++i) take_input(events[i]);
 }
 
 void sd_pump() {
@@ -213,29 +227,63 @@ void sd_pump() {
       case SDL_QUIT:
         plat_notify_close();
         break;
-      case SDL_KEYDOWN:
-      case SDL_KEYUP:
-        queue_key(e.key);
-        break;
-      case SDL_MOUSEMOTION:
-        track_mouse(e.motion.x, e.motion.y);
-        break;
       case SDL_WINDOWEVENT:
         switch (e.window.event) {
           case SDL_WINDOWEVENT_FOCUS_GAINED: plat_notify_activate(1); break;
           case SDL_WINDOWEVENT_FOCUS_LOST: plat_notify_activate(0); break;
-          case SDL_WINDOWEVENT_EXPOSED: present_all(); break;
+          case SDL_WINDOWEVENT_EXPOSED: mark_all(); break;  // shown by the present after pump
           case SDL_WINDOWEVENT_CLOSE: plat_notify_close(); break;
           default: break;
         }
         break;
       default:
+        take_input(e);
         break;
     }
   }
 }
 
+int sd_wait_events(int ms) {
+  if (!st.video_up) return 0;
+  return SDL_WaitEventTimeout(nullptr, ms > 0 ? ms : 0) == 1 ? 1 : 0;
+}
+
+int sd_input_init() {
+  st.input_up = st.video_up;
+  return st.input_up ? 1 : 0;
+}
+
+int sd_acquire_keyboard(int on) {
+  if (on && !st.input_up) return 0;
+  refresh_input();  // what happened before belongs to the state before
+  st.kb_acquired = on != 0;
+  if (!on) st.keys.clear();
+  return 1;
+}
+
+int sd_acquire_mouse(int on) {
+  if (on && !st.input_up) return 0;
+  refresh_input();
+  st.mouse_acquired = on != 0;
+  st.mdx = st.mdy = st.rest_x = st.rest_y = 0;
+  // The pointer stays with the window while the program has the mouse; where the video system
+  // cannot hold it (SDL's off-screen and dummy video), motion over the window still counts.
+  if (on) st.relative = SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
+  else if (st.relative) {
+    SDL_SetRelativeMouseMode(SDL_FALSE);
+    st.relative = false;
+  }
+  return 1;
+}
+
+void sd_input_exit() {
+  if (st.mouse_acquired) sd_acquire_mouse(0);
+  if (st.kb_acquired) sd_acquire_keyboard(0);
+  st.input_up = false;
+}
+
 int sd_read_keys(plat_key_event* out, int max) {
+  refresh_input();
   if (!st.kb_acquired) return 0;
   int n = 0;
   while (n < max && !st.keys.empty()) {
@@ -245,21 +293,13 @@ int sd_read_keys(plat_key_event* out, int max) {
   return n;
 }
 
-void sd_flush_keys() { st.keys.clear(); }
-
-int sd_acquire_keyboard(int on) {
-  st.kb_acquired = on != 0;
-  if (!on) st.keys.clear();
-  return 1;
-}
-
-int sd_acquire_mouse(int on) {
-  st.mouse_acquired = on != 0;
-  st.mdx = st.mdy = 0;
-  return 1;
+void sd_flush_keys() {
+  refresh_input();
+  st.keys.clear();
 }
 
 int sd_read_mouse(plat_mouse_state* out) {
+  refresh_input();
   if (!st.mouse_acquired || !st.video_up) return 0;
   Uint32 b = SDL_GetMouseState(nullptr, nullptr);
   *out = {st.mdx, st.mdy, uint8_t((b & SDL_BUTTON_LMASK) ? 1 : 0), uint8_t((b & SDL_BUTTON_RMASK) ? 1 : 0)};
@@ -276,9 +316,9 @@ uint32_t sd_time_ms() { return SDL_GetTicks(); }
 int sd_hook_timer(int) { return 0; }
 
 void sd_destroy() {
+  sd_input_exit();
   sd_reset_mode();
   st.keys.clear();
-  st.kb_acquired = st.mouse_acquired = st.mouse_known = false;
   if (st.video_up) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   st.video_up = false;
 }
@@ -303,9 +343,32 @@ int plat_sdl_create(plat_driver* out) {
   }
   grey_ramp();
   rebuild_pal32();
-  *out = plat_driver{"sdl", sd_set_mode, sd_reset_mode, sd_lock, sd_unlock, sd_set_palette,
-                     sd_get_palette, sd_pixel_format, sd_set_title, sd_show_cursor, sd_message_box,
-                     sd_pump, sd_read_keys, sd_flush_keys, sd_acquire_keyboard, sd_acquire_mouse,
-                     sd_read_mouse, sd_lock_keys, sd_time_ms, sd_hook_timer, sd_destroy};
+  *out = plat_driver{
+      .name = "sdl",
+      .set_mode = sd_set_mode,
+      .reset_mode = sd_reset_mode,
+      .lock = sd_lock,
+      .unlock = sd_unlock,
+      .present = sd_present,
+      .set_palette = sd_set_palette,
+      .get_palette = sd_get_palette,
+      .pixel_format = sd_pixel_format,
+      .set_title = sd_set_title,
+      .show_cursor = sd_show_cursor,
+      .message_box = sd_message_box,
+      .pump = sd_pump,
+      .wait_events = sd_wait_events,
+      .input_init = sd_input_init,
+      .input_exit = sd_input_exit,
+      .acquire_keyboard = sd_acquire_keyboard,
+      .acquire_mouse = sd_acquire_mouse,
+      .read_keys = sd_read_keys,
+      .flush_keys = sd_flush_keys,
+      .read_mouse = sd_read_mouse,
+      .lock_keys = sd_lock_keys,
+      .time_ms = sd_time_ms,
+      .hook_timer = sd_hook_timer,
+      .destroy = sd_destroy,
+  };
   return 0;
 }

@@ -102,6 +102,27 @@ int os_remove(const char* path) { return path && std::remove(path) == 0 ? 0 : -1
 
 int os_access(const char* path) { return path && _access(path, 0) == 0 ? 0 : -1; }
 
+namespace {
+// The volume and file index of an existing file or directory; false when it cannot be opened.
+bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool ok = GetFileInformationByHandle(h, info) != 0;
+  CloseHandle(h);
+  return ok;
+}
+}  // namespace
+
+int os_same_file(const char* a, const char* b) {
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  if (!a || !b || !fileIdentity(a, &ia) || !fileIdentity(b, &ib)) return 0;
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+                 ia.nFileIndexLow == ib.nFileIndexLow
+             ? 1
+             : 0;
+}
+
 int os_list_dir(const char* path, int (*fn)(const os_dir_entry* entry, void* ctx), void* ctx) {
   if (!path || !fn) return -1;
   size_t n = std::strlen(path);
@@ -123,7 +144,7 @@ int os_list_dir(const char* path, int (*fn)(const os_dir_entry* entry, void* ctx
   return 0;
 }
 
-int os_disk_free(int drive, uint32_t* free_bytes) {
+int os_disk_free(int drive, uint64_t* free_bytes) {
   if (free_bytes) *free_bytes = 0;
   if (!free_bytes || drive < 1 || drive > 26) {
     errno = EINVAL;
@@ -131,11 +152,16 @@ int os_disk_free(int drive, uint32_t* free_bytes) {
   }
   char root[4] = {static_cast<char>('A' + drive - 1), ':', '\\', '\0'};
   ULARGE_INTEGER avail, total, totalFree;
-  if (!GetDiskFreeSpaceExA(root, &avail, &total, &totalFree)) {
+  // An empty card reader or floppy drive must answer "no drive", not raise the system's own
+  // "insert a disk" dialog over the full-screen program.
+  const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  const BOOL ok = GetDiskFreeSpaceExA(root, &avail, &total, &totalFree);
+  SetErrorMode(oldMode);
+  if (!ok) {
     errno = ENOENT;
     return -1;
   }
-  *free_bytes = avail.QuadPart > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(avail.QuadPart);
+  *free_bytes = avail.QuadPart;
   return 0;
 }
 

@@ -2,13 +2,14 @@
 // program's path and the Windows version check.
 #include <windows.h>
 
-#include "platform/driver.h"
+#include "platform/system.h"
 
 int plat_guard_acquire(const char* name, intptr_t* handle) {
   *handle = -1;
-  if (!name) return -1;
+  char scoped[MAX_PATH];
+  if (!name || plat_guard_name(name, scoped, sizeof scoped) < 0) return -1;
   SetLastError(0);
-  HANDLE m = CreateMutexA(nullptr, TRUE, name);
+  HANDLE m = CreateMutexA(nullptr, TRUE, scoped);
   if (!m) return -1;
   if (GetLastError() != 0) {  // it existed already: another copy holds it
     CloseHandle(m);

@@ -1,6 +1,7 @@
 // The win32 driver: one top-level window, DirectDraw exclusive full screen with the primary
 // surface (8-bit with a palette, or 16-bit), DirectInput keyboard and mouse held while the
-// program is in the foreground, a keyboard hook, the multimedia timer.
+// program is in the foreground, a keyboard hook, the multimedia timer. Drawing goes straight to
+// the visible primary surface, so present has nothing to do.
 #define DIRECTINPUT_VERSION 0x0800
 #include <windows.h>
 #include <ddraw.h>
@@ -10,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/driver.h"
+#include "platform/drivers_internal.h"
 
 namespace {
 
@@ -123,6 +124,8 @@ bool init_input() {
 }
 
 void release_input() {
+  if (st.hook) UnhookWindowsHookEx(st.hook);
+  st.hook = nullptr;
   if (st.keyboard) {
     st.keyboard->Unacquire();
     st.keyboard->Release();
@@ -204,6 +207,8 @@ void w_unlock(int, int, int, int) {
   if (st.primary) st.primary->Unlock(nullptr);
 }
 
+void w_present() {}
+
 int w_set_palette(const uint8_t* rgb6, int first, int count) {
   if (!st.palette || first < 0 || count < 0 || first + count > 256) return -1;
   PALETTEENTRY entries[256];
@@ -264,11 +269,30 @@ void w_pump() {
   }
 }
 
+int w_wait_events(int ms) {
+  // Messages already waiting count too, not only those that arrive during the wait.
+  DWORD r = MsgWaitForMultipleObjectsEx(0, nullptr, DWORD(ms > 0 ? ms : 0), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  return r == WAIT_OBJECT_0 ? 1 : 0;
+}
+
+// A device the program holds but the system took away (another program had the foreground for
+// a moment) is acquired again once; true when the read may be tried again.
+bool lost(HRESULT r, LPDIRECTINPUTDEVICE8A device) {
+  return (r == DIERR_INPUTLOST || r == DIERR_NOTACQUIRED) && SUCCEEDED(device->Acquire());
+}
+
+// The device's buffer holds real presses and releases only: the system's key repeat never
+// reaches it.
 int w_read_keys(plat_key_event* out, int max) {
   if (!st.keyboard || !st.kb_acquired || max <= 0) return 0;
   DIDEVICEOBJECTDATA data[PLAT_KEY_BATCH];
   DWORD n = DWORD(max < PLAT_KEY_BATCH ? max : PLAT_KEY_BATCH);
-  if (FAILED(st.keyboard->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), data, &n, 0))) return 0;
+  HRESULT r = st.keyboard->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), data, &n, 0);
+  if (FAILED(r) && lost(r, st.keyboard)) {
+    n = DWORD(max < PLAT_KEY_BATCH ? max : PLAT_KEY_BATCH);
+    r = st.keyboard->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), data, &n, 0);
+  }
+  if (FAILED(r)) return 0;
   for (DWORD i = 0; i < n; ++i) out[i] = {uint8_t(data[i].dwOfs), uint8_t((data[i].dwData & 0x80) ? 1 : 0)};
   return int(n);
 }
@@ -292,9 +316,11 @@ LRESULT CALLBACK VRK95_keyboard_hook(int code, WPARAM vkey, LPARAM data) {
   return 1;
 }
 
+int w_input_init() { return init_input() ? 1 : 0; }
+
 int w_acquire_keyboard(int on) {
   if (on) {
-    if (!init_input() && !st.keyboard) return 0;
+    if (!st.keyboard) return 0;
     HRESULT r = st.keyboard->Acquire();
     if (FAILED(r)) return 0;
     st.kb_acquired = true;
@@ -310,7 +336,7 @@ int w_acquire_keyboard(int on) {
 
 int w_acquire_mouse(int on) {
   if (on) {
-    if (!init_input() && !st.mouse) return 0;
+    if (!st.mouse) return 0;
     if (FAILED(st.mouse->Acquire())) return 0;
     st.mouse_acquired = true;
     return 1;
@@ -323,7 +349,9 @@ int w_acquire_mouse(int on) {
 int w_read_mouse(plat_mouse_state* out) {
   if (!st.mouse || !st.mouse_acquired) return 0;
   DIMOUSESTATE ms{};
-  if (FAILED(st.mouse->GetDeviceState(sizeof ms, &ms))) return 0;
+  HRESULT r = st.mouse->GetDeviceState(sizeof ms, &ms);
+  if (FAILED(r) && lost(r, st.mouse)) r = st.mouse->GetDeviceState(sizeof ms, &ms);
+  if (FAILED(r)) return 0;
   *out = {int(ms.lX), int(ms.lY), uint8_t((ms.rgbButtons[0] & 0x80) ? 1 : 0), uint8_t((ms.rgbButtons[1] & 0x80) ? 1 : 0)};
   return 1;
 }
@@ -351,8 +379,9 @@ int w_hook_timer(int on) {
   return 0;
 }
 
+void w_input_exit() { release_input(); }
+
 void w_destroy() {
-  w_acquire_keyboard(0);
   w_hook_timer(0);
   release_input();
   w_reset_mode();
@@ -375,9 +404,32 @@ int plat_win32_create(plat_driver* out) {
     st.class_atom = InitClass(st.instance);
     if (!st.class_atom) return -1;
   }
-  *out = plat_driver{"win32", w_set_mode, w_reset_mode, w_lock, w_unlock, w_set_palette, w_get_palette,
-                     w_pixel_format, w_set_title, w_show_cursor, w_message_box, w_pump, w_read_keys,
-                     w_flush_keys, w_acquire_keyboard, w_acquire_mouse, w_read_mouse, w_lock_keys,
-                     w_time_ms, w_hook_timer, w_destroy};
+  *out = plat_driver{
+      .name = "win32",
+      .set_mode = w_set_mode,
+      .reset_mode = w_reset_mode,
+      .lock = w_lock,
+      .unlock = w_unlock,
+      .present = w_present,
+      .set_palette = w_set_palette,
+      .get_palette = w_get_palette,
+      .pixel_format = w_pixel_format,
+      .set_title = w_set_title,
+      .show_cursor = w_show_cursor,
+      .message_box = w_message_box,
+      .pump = w_pump,
+      .wait_events = w_wait_events,
+      .input_init = w_input_init,
+      .input_exit = w_input_exit,
+      .acquire_keyboard = w_acquire_keyboard,
+      .acquire_mouse = w_acquire_mouse,
+      .read_keys = w_read_keys,
+      .flush_keys = w_flush_keys,
+      .read_mouse = w_read_mouse,
+      .lock_keys = w_lock_keys,
+      .time_ms = w_time_ms,
+      .hook_timer = w_hook_timer,
+      .destroy = w_destroy,
+  };
   return 0;
 }
