@@ -12,6 +12,7 @@
 #include <string>
 
 #include "install/main.h"
+#include "install/pathutil.h"
 #include "install/settings.h"
 #include "install/uninst.h"
 #include "tests/support/wsseam_fake.h"
