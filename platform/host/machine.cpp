@@ -115,6 +115,7 @@ constexpr size_t DIR_CACHE_SIZE = 4;
 DirCache dirCache[DIR_CACHE_SIZE];
 size_t dirCacheNext = 0;  // the slot a new directory takes when its key is not kept
 
+// Keeps `host` as the directory `key` names, in its own slot if kept already, else the next one.
 void rememberDir(const std::string& key, const std::string& host) {
   for (DirCache& c : dirCache)
     if (c.key == key) {
