@@ -79,7 +79,6 @@ struct Listing {
 };
 
 std::vector<Listing> listings;
-long reads = 0;
 bool unsynced = false;  // notices may have come since the last drain (set by os_host_listing_sync)
 
 // Reads directory `fd` whole (taking it over) into *best, the answer for `name`; with `out`
@@ -91,7 +90,6 @@ bool readAll(int fd, const std::string& name, std::string* best, Listing* out) {
     close(fd);
     return false;
   }
-  ++reads;
   std::string folded = fold(name);
   errno = 0;
   while (dirent* e = readdir(d)) {
@@ -268,7 +266,5 @@ void os_host_listing_reset(void) {
   notifyFd = -1;
   notifyBroken = false;
 #endif
-  reads = 0;
 }
 
-long os_host_listing_reads(void) { return reads; }

@@ -25,5 +25,3 @@ void os_host_listing_sync(void);
 std::string os_host_match(const std::string& dir, const std::string& name, const struct stat* dir_st);
 // Forgets every cached listing and stops watching their directories (called by os_host_reset).
 void os_host_listing_reset(void);
-// Test seam: how many directory listings os_host_match has read since the last reset.
-long os_host_listing_reads(void);
