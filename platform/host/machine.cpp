@@ -7,8 +7,6 @@
 // spelling it was given. Nothing outside ROOT is ever named, except the medium (drive Z:).
 #include "platform/host/machine.h"
 
-#include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/listing.h"
 #include "platform/os.h"
 
 namespace {
@@ -85,20 +84,11 @@ std::string chooseRoot() {
   return canonical(root);
 }
 
-// Looks up one component in host directory `dir`: the exact name when it exists, else the first
-// (in byte order) entry equal without regard to case; empty when there is none.
-std::string matchComponent(const std::string& dir, const std::string& name) {
-  struct stat st;
-  std::string exact = dir + "/" + name;
-  if (lstat(exact.c_str(), &st) == 0) return name;
-  DIR* d = opendir(dir.c_str());
-  if (!d) return {};
-  std::string best;
-  while (dirent* e = readdir(d)) {
-    if (strcasecmp(e->d_name, name.c_str()) == 0 && (best.empty() || best > e->d_name)) best = e->d_name;
-  }
-  closedir(d);
-  return best;
+// Looks up one component in host directory `dir` (platform/host/listing.h; `dir_st` a fresh stat of
+// it, or null): the exact name when it exists, else the first (in byte order) entry equal without
+// regard to case; empty when none.
+std::string matchComponent(const std::string& dir, const std::string& name, const struct stat* dir_st = nullptr) {
+  return os_host_match(dir, name, dir_st);
 }
 
 // Host directory of a drive's root, or empty (errno ENOENT) when the drive does not exist.
@@ -112,30 +102,51 @@ std::string driveBase(char drive) {
   return base;
 }
 
-// The directory mapped last: an install opens file after file in the same directory, and matching
-// every component again costs a system call each. Only a directory whose every component matched
-// exactly is kept (a case variant made later could not change that answer, since an exact match
-// wins); it is trusted while it still exists, and forgotten on reset.
+// The directories mapped last: an install opens file after file in the same directory (each read
+// from a directory of the medium), and matching every component again costs a system call each.
+// Only a directory whose every component matched exactly is kept (a case variant made later could
+// not change that answer, since an exact match wins); it is trusted while it still exists, and
+// forgotten on reset.
 struct DirCache {
   std::string key;   // base, then the directory's components as spelt, '\\' before each
   std::string host;  // the host directory they name
 };
-DirCache dirCache;
+constexpr size_t DIR_CACHE_SIZE = 4;
+DirCache dirCache[DIR_CACHE_SIZE];
+size_t dirCacheNext = 0;  // the slot a new directory takes when its key is not kept
+
+// Keeps `host` as the directory `key` names, in its own slot if kept already, else the next one.
+void rememberDir(const std::string& key, const std::string& host) {
+  for (DirCache& c : dirCache)
+    if (c.key == key) {
+      c.host = host;
+      return;
+    }
+  dirCache[dirCacheNext] = {key, host};
+  dirCacheNext = (dirCacheNext + 1) % DIR_CACHE_SIZE;
+}
 
 std::string mapParts(const std::string& base, const std::vector<std::string>& parts) {
+  os_host_listing_sync();
   std::string key;
-  size_t cached = 0;  // components covered by the cache
+  const DirCache* hit = nullptr;
+  struct stat st;
   if (parts.size() >= 2) {
     key = base;
     for (size_t i = 0; i + 1 < parts.size(); ++i) (key += '\\') += parts[i];
-    if (key == dirCache.key && isDir(dirCache.host)) cached = parts.size() - 1;
+    for (const DirCache& c : dirCache)
+      if (c.key == key) {
+        if (stat(c.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) hit = &c;
+        break;
+      }
   }
-  std::string host = cached ? dirCache.host : base;
+  size_t cached = hit ? parts.size() - 1 : 0;  // components covered by the cache
+  std::string host = hit ? hit->host : base;
   bool missing = false, exact = true;
   for (size_t i = cached; i < parts.size(); ++i) {
     const std::string& part = parts[i];
-    if (i + 1 == parts.size() && !cached && exact && !key.empty()) dirCache = {key, host};
-    std::string found = missing ? std::string() : matchComponent(host, part);
+    if (i + 1 == parts.size() && !hit && exact && !key.empty()) rememberDir(key, host);
+    std::string found = missing ? std::string() : matchComponent(host, part, hit ? &st : nullptr);
     if (found.empty()) {
       missing = true;
       found = part;
@@ -253,6 +264,7 @@ bool ensure() {
   // Drive C and the Windows directory with its Programs menu, as a fresh Windows 95 has them.
   std::string host = root + "/C";
   mkdir(host.c_str(), 0777);
+  os_host_listing_sync();
   for (const char* part : {"WINDOWS", "Start Menu", "Programs"}) {
     std::string found = matchComponent(host, part);
     host += '/';
@@ -266,7 +278,9 @@ bool ensure() {
 }  // namespace
 
 void os_host_reset(void) {
-  dirCache = {};
+  for (DirCache& c : dirCache) c = {};
+  dirCacheNext = 0;
+  os_host_listing_reset();
   machine = Machine{};
   os_host_registry_reset();
   os_fault_write_after(-1);

@@ -1,0 +1,27 @@
+// Lookups of one name in a host directory without regard to case, for the emulated machine's path
+// mapping (host build only), with a cache of recent directory listings.
+//
+// A name that is not spelt exactly as on disk (always the case for a new file) needs the
+// directory's listing. The listings of the last few directories read are kept as sets of names
+// and kept current by the kernel's change notices on each directory (inotify): every entry made,
+// removed or renamed there, by this program or any other, reaches the set before the next lookup
+// answers from it, whatever the file system's timestamp granularity. A listing is used only while
+// its path still names the directory that was read (device and inode); a lost notice queue, a
+// directory removed or moved, or a host without change notices means a fresh read.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+
+// Marks the change notices queued so far to be applied before the next lookup that a cached
+// listing answers; lookups answer from the listings as they stood at the first such lookup since
+// the last call (the machine calls it once per path it maps).
+void os_host_listing_sync(void);
+// Looks up `name` in host directory `dir`: `name` itself when the directory holds it, else the
+// first entry (in byte order) equal to it without regard to case (ASCII letters); empty when there
+// is none or the directory cannot be read. `dir_st`, when not null, is a stat of `dir` taken since
+// the last sync (saves taking another).
+std::string os_host_match(const std::string& dir, const std::string& name, const struct stat* dir_st);
+// Forgets every cached listing and stops watching their directories (called by os_host_reset).
+void os_host_listing_reset(void);
