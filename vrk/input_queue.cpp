@@ -154,9 +154,10 @@ void VRK95_lost_focus(void) {
   if (focus_func) focus_func(0);
   while (!VRK95_isActive) {
     VRK95_process_message();
+    if (VRK95_isActive) break;
     if (idle_func) idle_func();
     // Parked: the platform wakes the program for the next event.
-    if (!VRK95_isActive) plat_wait_events(100);
+    plat_wait_events(100);
   }
   if (focus_func) focus_func(1);
 }

@@ -68,10 +68,6 @@ void VRK_rect_exit(void) {
 
 int rect_pool_size(void) { return pool_count; }
 
-int rect_overlap(const Rect* a, const Rect* b) {
-  return a->ulx <= b->lrx && b->ulx <= a->lrx && a->uly <= b->lry && b->uly <= a->lry;
-}
-
 void rect_clip_list(RectNode** list, const Rect* c) {
   RectNode** link = list;
   while (*link) {

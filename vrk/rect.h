@@ -33,6 +33,8 @@ int rect_inside_bound(const Rect* a, const Rect* b, Rect* out);
 // out = the smallest rectangle holding both a and b.
 void rect_min_bound(const Rect* a, const Rect* b, Rect* out);
 // 1 when a and b share at least one pixel.
-int rect_overlap(const Rect* a, const Rect* b);
+inline int rect_overlap(const Rect* a, const Rect* b) {
+  return a->ulx <= b->lrx && b->ulx <= a->lrx && a->uly <= b->lry && b->uly <= a->lry;
+}
 // Number of nodes the pool holds (free ones).
 int rect_pool_size(void);

@@ -10,3 +10,5 @@ void VRK_color_close(int handle);
 void VRK_set_default_colors(void);
 // Puts the windows of table positions [from, to] back into window_index.
 void VRK_reindex(int from, int to);
+// Frees what the refresh keeps between calls (win_exit).
+void VRK_refresh_exit(void);

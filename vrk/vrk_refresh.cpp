@@ -8,6 +8,7 @@
 #include "vrk/mouse.h"
 #include "vrk/svga.h"
 #include "vrk/vrk.h"
+#include "vrk/vrk_internal.h"
 
 namespace {
 
@@ -23,13 +24,35 @@ bool cursor_over(const Rect* r, Rect* cursor) {
 
 int screen_pitch() { return scr_size.lrx + 1; }
 
+uint8_t* row = nullptr;  // bk_row's pixels
+int row_width = 0, row_color = -1;
+
+// A row of at least `width` pixels of bk_color (kept until win_exit); null without memory.
+uint8_t* bk_row(int width) {
+  if (width > row_width) {
+    auto* grown = static_cast<uint8_t*>(mem_malloc(size_t(width)));
+    if (!grown) return nullptr;
+    mem_free(row);
+    row = grown;
+    row_width = width;
+    row_color = -1;
+  }
+  if (row_color != bk_color) {
+    std::memset(row, bk_color, size_t(row_width));
+    row_color = bk_color;
+  }
+  return row;
+}
+
 uint8_t* screen_at(int x, int y) { return screen_buffer + size_t(y) * size_t(screen_pitch()) + size_t(x); }
 
-// Clips the window's list by every visible window above it.
+// Clips the window's list by every visible window above it. The list never grows beyond its
+// first rectangle, so windows outside that are passed over at once.
 void win_clip(Window* w, RectNode** list, uint8_t* dest) {
+  const Rect bound = (*list)->rect;
   for (int i = window_index[w->id] + 1; i < num_windows && *list; ++i) {
     Window* above = window[i];
-    if (above->flags & WIN_HIDDEN) continue;
+    if ((above->flags & WIN_HIDDEN) || !rect_overlap(&above->rect, &bound)) continue;
     if (buffering && (above->flags & WIN_TRANSPARENT)) {
       if (doing_refresh_all) continue;
       VRK_win_refresh(above, &above->rect, nullptr);
@@ -90,11 +113,10 @@ void VRK_win_refresh(Window* w, const Rect* r, uint8_t* dest) {
       } else if (buffering) {
         buf_fill(screen_at(q.ulx, q.uly), pw, ph, screen_pitch(), bk_color);
       } else {
-        auto* fill = static_cast<uint8_t*>(mem_malloc(size_t(pw) * size_t(ph)));
+        // One row of bk_color, copied to every row of the piece (source pitch 0).
+        uint8_t* fill = bk_row(pw);
         if (!fill) continue;
-        std::memset(fill, bk_color, size_t(pw) * size_t(ph));
-        scr_blit(fill, pw, ph, 0, 0, pw, ph, q.ulx, q.uly);
-        mem_free(fill);
+        scr_blit(fill, 0, ph, 0, 0, pw, ph, q.ulx, q.uly);
       }
     } else {
       VRK_button_refresh(w, &q);
@@ -119,6 +141,13 @@ void VRK_win_refresh(Window* w, const Rect* r, uint8_t* dest) {
   }
   Rect cursor;
   if (!doing_refresh_all && !dest && cursor_over(r, &cursor)) mouse_show();
+}
+
+void VRK_refresh_exit(void) {
+  mem_free(row);
+  row = nullptr;
+  row_width = 0;
+  row_color = -1;
 }
 
 void refresh_all(const Rect* r, uint8_t* dest) {

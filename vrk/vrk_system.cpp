@@ -180,6 +180,7 @@ void win_exit(void) {
     if (video_reset) video_reset();
     VRK_input_exit();
     VRK_rect_exit();
+    VRK_refresh_exit();
     VRK_text_exit();
     colorsClose();
     close_default_database();
