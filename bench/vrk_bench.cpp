@@ -3,7 +3,9 @@
 //     the screen's bytes ("vs_memcpy": 1.0 = as fast as memcpy, higher is faster), with the row
 //     copiers' plain path (N = 0) or their SSE2 path (N = 1);
 //   update_16x16: a 16 x 16 update of a window with 48 other windows in the stack against the
-//     same update with the window alone ("ratio_49_to_1": how much longer it takes).
+//     same update with the window alone ("ratio_49_to_1": how much longer it takes);
+//   get_input_idle: get_input with nothing waiting ("ns_per_call", and "vs_memcpy_1k": its time
+//     over that of a 1 KiB memcpy).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -19,6 +21,8 @@
 #include "kit/build.h"
 #include "platform/driver.h"
 #include "vrk/grasm.h"
+#include "vrk/input.h"
+#include "vrk/mouse.h"
 #include "vrk/svga.h"
 #include "vrk/vrk.h"
 
@@ -126,8 +130,35 @@ void update_16x16(benchmark::State& state) {
   stop();
 }
 
+// get_input with nothing to report, against a memcpy of 1 KiB in the same loop.
+void get_input_idle(benchmark::State& state) {
+  if (!start(state)) return;
+  int id = win_add(100, 100, 200, 100, 20, 0);
+  win_draw(id);
+  mouse_show();
+  std::vector<uint8_t> src(1024, 3), dst(1024);
+  double t_input = 0, t_copy = 0;
+  constexpr int kCalls = 256;
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < kCalls; ++i) benchmark::DoNotOptimize(get_input());
+    auto t1 = std::chrono::steady_clock::now();
+    for (int i = 0; i < kCalls; ++i) {
+      std::memcpy(dst.data(), src.data(), src.size());
+      benchmark::ClobberMemory();
+    }
+    auto t2 = std::chrono::steady_clock::now();
+    t_input += std::chrono::duration<double>(t1 - t0).count();
+    t_copy += std::chrono::duration<double>(t2 - t1).count();
+  }
+  state.counters["ns_per_call"] = 1e9 * t_input / (double(state.iterations()) * kCalls);
+  state.counters["vs_memcpy_1k"] = t_input / t_copy;
+  stop();
+}
+
 }  // namespace
 
+BENCHMARK(get_input_idle)->Unit(benchmark::kMicrosecond);
 BENCHMARK(refresh_10_windows)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(update_16x16)->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();
