@@ -33,7 +33,16 @@ void swap_up(int pos) {
   reindex(pos, pos + 1);
 }
 
+uint32_t rand_state = 1;
+
 }  // namespace
+
+int VRK_rand(void) {
+  rand_state = rand_state * 1103515245u + 12345u;
+  return int((rand_state >> 16) & 0x7FFF);
+}
+
+void VRK_srand(uint32_t seed) { rand_state = seed; }
 
 void VRK_reindex(int from, int to) { reindex(from, to); }
 
@@ -63,8 +72,8 @@ int win_add(int x, int y, int width, int height, int color, int flags) {
   w->width = width;
   w->height = height;
   w->flags = flags;
-  w->tx = std::rand() & 0xFFFE;
-  w->ty = std::rand() & 0xFFFE;
+  w->tx = VRK_rand() & 0xFFFE;
+  w->ty = VRK_rand() & 0xFFFE;
   w->rect = {0, 0, width - 1, height - 1};
   if (color == 256) w->color = VRK_texture ? 256 : VRK_translate_color(257);
   else w->color = VRK_translate_color(color) & 0xFFFF;

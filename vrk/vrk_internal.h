@@ -2,6 +2,8 @@
 // the colour system and the window colours' defaults.
 #pragma once
 
+#include <cstdint>
+
 // Colour-file hooks over the archive streams: a handle, or -1; bytes read; close.
 int VRK_color_open(const char* name, int flags);
 int VRK_color_read(int handle, void* buf, int size);
@@ -12,3 +14,7 @@ void VRK_set_default_colors(void);
 void VRK_reindex(int from, int to);
 // Frees what the refresh keeps between calls (win_exit).
 void VRK_refresh_exit(void);
+// Texture offsets of new windows come from this generator (0..32767), the same on every
+// platform, so that a session draws the same picture everywhere; win_init seeds it with 1.
+int VRK_rand(void);
+void VRK_srand(uint32_t seed);

@@ -74,6 +74,7 @@ int win_init(win_mode_fn mode, win_reset_fn, int flags) {
   if (VRK_win_init_flag) return WIN_ERR_TWICE;
   if (!mode) return WIN_ERR_VIDEO;
   for (int& i : window_index) i = -1;
+  VRK_srand(1);
   if (db_total() == 0) {
     opened_database = db_init(nullptr, nullptr, "");
     if (opened_database == -1) return WIN_ERR_DATABASE;
