@@ -303,4 +303,41 @@ TEST_F(Devices, DraggingMovesTheWindowWithTheMouseUntilRelease) {
   EXPECT_TRUE(screen() == painter());
 }
 
+TEST_F(Devices, AnAnimatedCursorStepsThroughItsFramesOnTheClock) {
+  // Three 6 x 6 frames: a hollow square, a filled one, a cross (0 is transparent).
+  std::vector<uint8_t> strip(3 * 36, 0);
+  for (int i = 0; i < 6; ++i) {
+    strip[i] = strip[30 + i] = strip[i * 6] = strip[i * 6 + 5] = 3;
+    for (int j = 0; j < 6; ++j) strip[36 + i * 6 + j] = 4;
+    strip[72 + i * 6 + i] = strip[72 + i * 6 + 5 - i] = 5;
+  }
+  int id = win_add(30, 20, 40, 30, 6, 0);
+  win_draw(id);
+  mouse_show();
+  ASSERT_EQ(mouse_set_anim_frames(strip.data(), 3, 0, 6, 6, 2, 2, 0, 100), 0);
+  ticks(1001, 1700);
+  int frame_changes = 0;
+  const uint8_t* last = strip.data();
+  run(1001, 1700, [&](uint32_t t, int) {
+    const uint8_t* img;
+    mouse_get_shape(&img, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    // Frame k is shown from 100 ms x k on.
+    EXPECT_EQ(img, strip.data() + 36 * (((t - 1000) / 100) % 3)) << t;
+    if (img != last) ++frame_changes;
+    last = img;
+    if (t % 50 == 0) {
+      EXPECT_TRUE(screen() == painter()) << t;
+    }
+  });
+  EXPECT_EQ(frame_changes, 7);
+  const uint8_t* strip_out;
+  int count, speed;
+  EXPECT_EQ(mouse_get_anim(&strip_out, &count, nullptr, nullptr, nullptr, nullptr, nullptr, &speed), 0);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(speed, 100);
+  mouse_set_shape(nullptr, 0, 0, 0, 0, 0, 0);  // a still shape ends the animation
+  EXPECT_EQ(mouse_get_anim(&strip_out, &count, nullptr, nullptr, nullptr, nullptr, nullptr, &speed), -1);
+  EXPECT_TRUE(screen() == painter());
+}
+
 }  // namespace

@@ -90,6 +90,8 @@ std::string describe(const std::vector<uint8_t>& got, const std::vector<uint8_t>
 
 class Refresh : public Stage {};
 
+int mode_hi() { return VRK95_init_mode_ex(40, 32, 16); }
+
 // After every operation of a random sequence the screen is the painter's composition of the
 // window stack, and the table's z-order is the model's.
 TEST_F(Refresh, RandomSequencesMatchThePaintersComposition) {
@@ -184,6 +186,52 @@ TEST_F(Refresh, RandomSequencesMatchThePaintersComposition) {
       auto got = screen();
       ASSERT_TRUE(got == want) << "seed " << seed << " step " << step << " after " << what << ": "
                                << describe(got, want, kW);
+    }
+    win_exit();
+  }
+}
+
+// In the 16-bit mode every screen pixel is the palette's 16-bit pixel of the composition, the
+// cursor drawn straight onto the screen included.
+TEST_F(Refresh, SixteenBitScreensShowTheSameComposition) {
+  FontArchive fonts;
+  constexpr int kW = 40, kH = 32;
+  for (uint32_t seed = 1; seed <= 150; ++seed) {
+    std::mt19937 rng(seed);
+    auto rnd = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    win_set_minimized_title("vrk test");
+    ASSERT_EQ(win_init(mode_hi, nullptr, WIN_INIT_BUFFER), 0);
+    win_buffering(seed % 2);
+    win_refresh_all(&scr_size);
+    std::vector<int> ids;
+    for (int step = 0; step < 16; ++step) {
+      int op = rnd(0, 5);
+      if (op <= 1 || ids.empty()) {
+        int id = win_add(rnd(0, kW), rnd(0, kH), rnd(1, 16), rnd(1, 12), rnd(0, 20), rnd(0, 1) ? WIN_TRANSPARENT : 0);
+        win_fill(id, rnd(0, 4), rnd(0, 4), rnd(0, 6), rnd(0, 6), 0);
+        win_draw(id);
+        ids.push_back(id);
+      } else if (op == 2) {
+        win_move(ids[size_t(rnd(0, int(ids.size()) - 1))], rnd(0, kW), rnd(0, kH));
+      } else if (op == 3) {
+        mouse_show();
+        mouse_simulate_input(rnd(-20, 20), rnd(-20, 20), 0);
+      } else if (op == 4) {
+        if (mouse_hidden()) mouse_show();
+        else mouse_hide();
+      } else {
+        win_set_bk_color(rnd(0, 20));
+      }
+      int w, h, pitch, bpp;
+      const uint8_t* fb = plat_headless_pixels(&w, &h, &pitch, &bpp);
+      ASSERT_EQ(bpp, 16);
+      auto want = painter(kW, kH);
+      for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+          uint16_t got;
+          std::memcpy(&got, fb + size_t(y) * size_t(pitch) + size_t(x) * 2, 2);
+          ASSERT_EQ(got, VRK95_Pal16[want[size_t(y) * kW + size_t(x)]]) << "seed " << seed << " step " << step << " at " << x << "," << y;
+        }
     }
     win_exit();
   }
