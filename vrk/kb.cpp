@@ -354,7 +354,6 @@ int kb_ascii_to_scan(int code) {
 
 int kb_elapsed_time(void) { return elapsed_time(kb_idle_start_time); }
 void kb_reset_elapsed_time(void) { kb_idle_start_time = get_time(); }
-int kb_get_lock_flags(void) { return kb_lock_flags; }
 
 void kb_simulate_key(int s) {
   s &= 0xFF;

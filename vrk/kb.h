@@ -39,8 +39,6 @@ int kb_elapsed_time(void);
 void kb_reset_elapsed_time(void);
 // The driver's single entry: one make, break or 0xE0 prefix byte.
 void kb_simulate_key(int scan);
-// The lock-key flags (KB_NUM_LOCK, KB_CAPS_LOCK, KB_SCROLL_LOCK).
-int kb_get_lock_flags(void);
 // One DirectInput key event into scan codes.
 void VRK95_process_key(const plat_key_event* e);
 // Fills the DirectInput-to-scan-code map for the current layout.

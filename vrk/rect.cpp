@@ -8,7 +8,6 @@
 namespace {
 
 RectNode* pool = nullptr;  // free nodes
-int pool_count = 0;
 
 void insert_after(RectNode**& link, const Rect& r, bool& ok) {
   RectNode* n = rect_malloc();
@@ -31,13 +30,11 @@ RectNode* rect_malloc(void) {
       if (!n) break;
       n->next = pool;
       pool = n;
-      ++pool_count;
     }
     if (!pool) return nullptr;
   }
   RectNode* n = pool;
   pool = n->next;
-  --pool_count;
   n->next = nullptr;
   return n;
 }
@@ -46,7 +43,6 @@ void rect_free(RectNode* node) {
   if (!node) return;
   node->next = pool;
   pool = node;
-  ++pool_count;
 }
 
 void rect_free_list(RectNode* list) {
@@ -63,10 +59,7 @@ void VRK_rect_exit(void) {
     mem_free(pool);
     pool = next;
   }
-  pool_count = 0;
 }
-
-int rect_pool_size(void) { return pool_count; }
 
 void rect_clip_list(RectNode** list, const Rect* c) {
   RectNode** link = list;

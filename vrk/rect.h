@@ -36,5 +36,3 @@ void rect_min_bound(const Rect* a, const Rect* b, Rect* out);
 inline int rect_overlap(const Rect* a, const Rect* b) {
   return a->ulx <= b->lrx && b->ulx <= a->lrx && a->uly <= b->lry && b->uly <= a->lry;
 }
-// Number of nodes the pool holds (free ones).
-int rect_pool_size(void);
