@@ -1,19 +1,22 @@
-// vrkdemo: sets 640 x 480 x 8, loads "color.pal" and a font through the archive layer, draws
-// colour bars, a grey ramp and text, shows the last key and the mouse, dumps the screen as BMP
-// on F12 and ends on Escape. Runs on every display driver (VRK_VIDEO picks one).
+// vrkdemo: the window system at work on 640 x 480 x 8. Overlapping windows (one textured, one
+// transparent, one that the mouse drags), text typed into a window (held keys repeat; F2 switches
+// between the English US and German layouts), the pause window (Alt-P, Escape ends it), screen
+// dumps (Alt-C writes "scr%.5d.bmp", F12 the screen as the driver shows it to "vrkdemo.bmp");
+// Escape ends the program. Runs on every display driver
+// (VRK_VIDEO picks one). The palette, font and texture come from an archive the demo packs at
+// start (VRKDEMO_ARCHIVE names another one with the same members).
 //
 // For unattended runs, VRKDEMO_SCRIPT names a file of input lines, one every 10 ms of the clock:
 //   key CODE DOWN        a DirectInput key code (0x1E, 30 ...) going down (1) or up (0)
 //   mouse DX DY BUTTONS  relative motion and raw buttons (1 left, 2 right)
-//   dump PATH            writes the screen as an 8-bit BMP
+//   wait MS              the next line comes MS later (instead of 10)
+//   dump PATH            writes the screen, as the driver shows it, as an 8-bit BMP
 //   quit                 ends the program
 // With the headless driver, key and mouse lines become events of its timeline and come back
-// through the driver's reads like typed input; the program ends after the script (there is no
-// one to type). On the other drivers they go to the program directly, and live input is read
-// but set aside until the script is done, so that every driver shows the same picture.
-// VRKDEMO_ARCHIVE names an archive holding "color.pal" and "font0.fon" to use instead of the
-// built-in ones.
-#include <algorithm>
+// through the driver's reads like typed input. On the other drivers a background process feeds
+// them to the window system's own entries for keys and mouse (the DirectInput key events and
+// mouse_simulate_input), while live input is set aside until the script is done, so that every
+// driver shows the same picture.
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -23,14 +26,19 @@
 #include <string>
 #include <vector>
 
-#include "kit/build.h"
+#include "color/color.h"
 #include "db/db.h"
+#include "kit/build.h"
 #include "platform/bmp.h"
 #include "platform/driver.h"
 #include "platform/headless.h"
 #include "vrk/grbuf.h"
+#include "vrk/input.h"
+#include "vrk/kb.h"
+#include "vrk/mouse.h"
 #include "vrk/svga.h"
 #include "vrk/text.h"
+#include "vrk/vrk.h"
 #include "vrk/winmain.h"
 
 extern const unsigned char demo_font[];
@@ -39,33 +47,62 @@ extern const size_t demo_font_size;
 namespace {
 
 constexpr int W = 640, H = 480;
-constexpr int kWhite = 255, kBlack = 0, kGreyBase = 16;
 
-std::vector<uint8_t> screen(W * H);
-int last_key = -1, last_down = 0;
-int mouse_x = W / 2, mouse_y = H / 2, mouse_buttons = 0;
-bool quit = false;
-
+// The palette: black, eight bars, 32 greys from 8, a 6 x 6 x 6 colour cube from 40.
 std::array<uint8_t, 768> demo_palette() {
   std::array<uint8_t, 768> p{};
-  const uint8_t bars[8][3] = {{63, 0, 0}, {0, 63, 0}, {0, 0, 63}, {63, 63, 0},
-                              {0, 63, 63}, {63, 0, 63}, {63, 63, 63}, {63, 32, 0}};
-  for (int i = 0; i < 8; ++i)
+  const uint8_t bars[8][3] = {{63, 0, 0}, {0, 63, 0}, {0, 0, 63}, {63, 63, 0}, {0, 63, 63}, {63, 0, 63}, {63, 63, 63}, {63, 32, 0}};
+  for (int i = 0; i < 7; ++i)
     for (int c = 0; c < 3; ++c) p[(1 + i) * 3 + c] = bars[i][c];
-  for (int g = 0; g < 64; ++g) p[(kGreyBase + g) * 3] = p[(kGreyBase + g) * 3 + 1] = p[(kGreyBase + g) * 3 + 2] = uint8_t(g);
-  p[kWhite * 3] = p[kWhite * 3 + 1] = p[kWhite * 3 + 2] = 63;
+  for (int g = 0; g < 32; ++g) p[(8 + g) * 3] = p[(8 + g) * 3 + 1] = p[(8 + g) * 3 + 2] = uint8_t(g * 2 + 1);
+  for (int i = 0; i < 216; ++i) {
+    p[(40 + i) * 3] = uint8_t((i / 36) * 63 / 5);
+    p[(40 + i) * 3 + 1] = uint8_t((i / 6 % 6) * 63 / 5);
+    p[(40 + i) * 3 + 2] = uint8_t((i % 6) * 63 / 5);
+  }
   return p;
 }
 
-// Packs "color.pal" (palette and an empty colour table) and "font0.fon" into an archive.
+void put_be(std::vector<uint8_t>& b, uint32_t v, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) b.push_back(uint8_t(v >> (8 * i)));
+}
+
+// A 32 x 32 IFF texture: diagonal stripes of two browns over the palette's cube.
+std::vector<uint8_t> texture_image(const std::array<uint8_t, 768>& pal) {
+  std::vector<uint8_t> f = {'F', 'O', 'R', 'M', 0, 0, 0, 0, 'I', 'L', 'B', 'M', 'B', 'M', 'H', 'D'};
+  put_be(f, 20, 4);
+  put_be(f, 32, 2);
+  put_be(f, 32, 2);
+  for (int i = 0; i < 6; ++i) f.push_back(0);
+  f.push_back(0);  // no compression
+  for (int i = 0; i < 9; ++i) f.push_back(0);
+  for (const char* c = "CMAP"; *c; ++c) f.push_back(uint8_t(*c));
+  put_be(f, 768, 4);
+  for (uint8_t v : pal) f.push_back(uint8_t(v << 2));
+  for (const char* c = "BODY"; *c; ++c) f.push_back(uint8_t(*c));
+  put_be(f, 32 * 32, 4);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) f.push_back(uint8_t(((x + y) / 4) % 2 ? 40 + 36 * 2 + 6 * 1 : 40 + 36 * 3 + 6 * 2));
+  return f;
+}
+
+// Packs "color.pal" (palette and its colour table), "font0.fon" and a texture into an archive.
 bool make_archive(const std::string& path) {
-  std::vector<kit_member> members(2);
   auto pal = demo_palette();
+  std::array<uint8_t, 768> pal8{};
+  for (int i = 0; i < 768; ++i) pal8[i] = uint8_t(pal[i] << 2 | pal[i] >> 4);
+  colorBuildColorTable(pal8.data(), nullptr);
+  std::vector<kit_member> members(4);
   members[0].path = "COLOR.PAL";
   members[0].data.assign(pal.begin(), pal.end());
-  members[0].data.resize(768 + 32768, 0);
+  members[0].data.insert(members[0].data.end(), colorTable, colorTable + COLOR_TABLE_SIZE);
   members[1].path = "FONT0.FON";
   members[1].data.assign(demo_font, demo_font + demo_font_size);
+  members[2].path = "STRIPES.IFF";
+  members[2].data = texture_image(pal);
+  const std::string desc = "stripes.iff\n80 60 20\n100 90 60\n40 25 10\n100 100 100\n100 100 30\n100 10 10\n";
+  members[3].path = "STRIPES.TXT";
+  members[3].data.assign(desc.begin(), desc.end());
   std::string error;
   if (!kit_build_archive(path, members, error)) {
     std::fprintf(stderr, "vrkdemo: %s\n", error.c_str());
@@ -74,43 +111,163 @@ bool make_archive(const std::string& path) {
   return true;
 }
 
-void draw() {
-  buf_fill(screen.data(), W, H, W, kBlack);
-  for (int i = 0; i < 8; ++i) buf_fill(screen.data() + 40 * W + 40 + i * 70, 60, 120, W, 1 + i);
-  for (int g = 0; g < 64; ++g) buf_fill(screen.data() + 190 * W + 40 + g * 9, 9, 60, W, kGreyBase + g);
-  draw_box(screen.data(), W, 20, 20, W - 21, H - 21, kWhite);
-  char line[128];
-  // The driver's name goes to the title, not the screen: every driver must show the same picture.
-  text_to_buf(screen.data() + 280 * W + 40, "vrkdemo - F12 dumps the screen, Escape ends", W - 80, W, kWhite);
-  if (last_key >= 0)
-    std::snprintf(line, sizeof line, "last key: 0x%02X %s", last_key, last_down ? "down" : "up");
-  else
-    std::snprintf(line, sizeof line, "last key: none");
-  text_to_buf(screen.data() + 310 * W + 40, line, W - 80, W, kWhite);
-  std::snprintf(line, sizeof line, "mouse: %d, %d  buttons %d", mouse_x, mouse_y, mouse_buttons);
-  text_to_buf(screen.data() + 340 * W + 40, line, W - 80, W, kWhite);
-  // A small cross at the mouse position.
-  draw_line(screen.data(), W, mouse_x > 4 ? mouse_x - 4 : 0, mouse_y, mouse_x < W - 5 ? mouse_x + 5 : W - 1, mouse_y, kWhite);
-  draw_line(screen.data(), W, mouse_x, mouse_y > 4 ? mouse_y - 4 : 0, mouse_x, mouse_y < H - 5 ? mouse_y + 4 : H - 1, kWhite);
+// --- the windows ---
+
+int textured = -1, typing = -1, glass = -1, handle = -1;
+std::string typed;
+int last_code = -1;
+bool quit = false;
+
+void draw_typing() {
+  win_fill(typing, 6, 6, win_width(typing) - 12, win_height(typing) - 12, 257);
+  const int h = text_height();
+  win_print(typing, "Type here (F2: layout, Alt-P: pause, Alt-C: dump)", 0, 12, 10, 260);
+  std::string shown = typed.size() > 40 ? typed.substr(typed.size() - 40) : typed;
+  win_print(typing, ("> " + shown + "_").c_str(), 0, 12, 14 + h, 7);
+  char line[80];
+  std::snprintf(line, sizeof line, "layout: %s   last code: %d", kb_get_layout() == KB_GERMAN ? "German" : "English US",
+                last_code);
+  win_print(typing, line, 0, 12, 18 + 2 * h, 259);
+  win_draw(typing);
 }
 
-void show() {
-  if (scr_blit) scr_blit(screen.data(), W, H, 0, 0, W, H, 0, 0);
+void make_windows() {
+  win_set_bk_color(8 + 4);
+  win_texture("stripes.txt");
+  textured = win_add(24, 24, 300, 220, 256, 0);
+  win_border(textured);
+  win_print(textured, "A textured window", 0, 16, 14, 7);
+  win_draw(textured);
+
+  typing = win_add(150, 180, 420, 110, 257, 0);
+  win_border(typing);
+  draw_typing();
+
+  glass = win_add(300, 40, 240, 200, 0, WIN_TRANSPARENT);
+  uint8_t* g = win_get_buf(glass);
+  draw_box(g, 240, 0, 0, 239, 199, 4);
+  draw_circle(g, 240, 120, 100, 80, 3);
+  draw_circle(g, 240, 120, 100, 60, 5);
+  for (int i = 0; i < 200; i += 20) draw_line(g, 240, 0, i, 239, 199 - i, 6);
+  text_to_buf(g + 10 * 240 + 10, "A transparent window", 220, 240, 7);
+  win_draw(glass);
+
+  handle = win_add(40, 300, 180, 100, 258, WIN_DRAGGABLE);
+  win_border(handle);
+  win_print(handle, "Drag me", 0, 16, 14, 7);
+  win_shaded_box(handle, 16, 40, 160, 80, 258, 259);
+  win_draw(handle);
 }
 
-void repaint(const Rect*) { show(); }
+// --- the script ---
+
+struct Step {
+  uint32_t time;  // when it is due (the headless timeline)
+  uint32_t gap;   // ms after the step before it (the other drivers)
+  enum { key, mouse, dump, quit } kind;
+  int a, b, c;
+  std::string path;
+};
+
+std::vector<Step> steps;
+size_t fed = 0;        // key and mouse steps handed to the window system (drivers other than headless)
+size_t next_main = 0;  // dump and quit steps done by the main loop
+int held_buttons = 0;
+
+std::vector<Step> read_script(const char* path, uint32_t start) {
+  std::vector<Step> out;
+  FILE* f = std::fopen(path, "r");
+  if (!f) {
+    std::fprintf(stderr, "vrkdemo: cannot read %s\n", path);
+    return out;
+  }
+  char line[512];
+  uint32_t at = start;
+  uint32_t gap = 10;
+  while (std::fgets(line, sizeof line, f)) {
+    char word[16] = {};
+    char arg[400] = {};
+    long a = 0, b = 0, c = 0;
+    if (std::sscanf(line, "%15s", word) != 1 || word[0] == '#') continue;
+    if (!std::strcmp(word, "wait") && std::sscanf(line, "%*s %li", &a) == 1) {
+      gap = uint32_t(a > 0 ? a : 10);
+      continue;
+    }
+    at += gap;
+    if (!std::strcmp(word, "key") && std::sscanf(line, "%*s %li %li", &a, &b) == 2)
+      out.push_back({at, gap, Step::key, int(a & 0xFF), b != 0, 0, {}});
+    else if (!std::strcmp(word, "mouse") && std::sscanf(line, "%*s %li %li %li", &a, &b, &c) == 3)
+      out.push_back({at, gap, Step::mouse, int(a), int(b), int(c), {}});
+    else if (!std::strcmp(word, "dump") && std::sscanf(line, "%*s %399s", arg) == 1)
+      out.push_back({at, gap, Step::dump, 0, 0, 0, arg});
+    else if (!std::strcmp(word, "quit"))
+      out.push_back({at, gap, Step::quit, 0, 0, 0, {}});
+    gap = 10;
+  }
+  std::fclose(f);
+  return out;
+}
+
+// Hands one key or mouse step to the window system's entries.
+void feed(const Step& s) {
+  if (s.kind == Step::key) {
+    plat_key_event e = {uint8_t(s.a), uint8_t(s.b)};
+    VRK95_process_key(&e);
+  } else if (s.kind == Step::mouse) {
+    held_buttons = s.c;
+    mouse_simulate_input(s.a, s.b, s.c);
+  }
+}
+
+bool script_fed() { return fed == steps.size(); }
+
+// Background process on drivers other than headless: feeds the next step once its gap after the
+// one before has passed, repeats held keys and stands in for the mouse poll (the live devices are
+// set aside meanwhile). One step per pass, so that each is taken in before the next comes (a
+// slow machine stretches the script, never squeezes it).
+uint32_t last_fed = 0;
+void play_script() {
+  const uint32_t now = get_time();
+  VRK95_repeat_keys();
+  bool mouse_fed = false;
+  if (fed < steps.size() && elapsed_tocks(now, last_fed) >= int(steps[fed].gap)) {
+    feed(steps[fed]);
+    mouse_fed = steps[fed].kind == Step::mouse;
+    last_fed = now;
+    ++fed;
+  }
+  if (!mouse_fed) mouse_simulate_input(0, 0, held_buttons);
+  if (script_fed()) {
+    // Live input again.
+    remove_bk_process(play_script);
+    kb_enable();
+    mouse_enable();
+  }
+}
+
+// The pause window. On drivers other than headless background processes stand still while it is
+// up, so the script's steps up to the Escape that ends the pause are handed over at once.
+bool headless_run = false;
+int demo_pause_window() {
+  int id = default_pause_window();
+  if (!headless_run)
+    while (fed < steps.size()) {
+      const Step& s = steps[fed++];
+      feed(s);
+      if (s.kind == Step::key && s.a == 0x01 && s.b) break;
+    }
+  return id;
+}
 
 // Writes what is on the screen (read back through the driver) as an 8-bit BMP.
 void dump(const char* path) {
   std::vector<uint8_t> pixels(W * H);
+  plat_present();
   plat_driver* d = plat_driver_get();
   plat_surface s{};
   bool locked = d && d->lock(&s) == 0;
-  if (locked && s.bpp == 8 && s.width >= W && s.height >= H) {
+  if (locked && s.bpp == 8 && s.width >= W && s.height >= H)
     for (int y = 0; y < H; ++y) std::memcpy(&pixels[y * W], s.pixels + size_t(y) * s.pitch, W);
-  } else {
-    pixels = screen;
-  }
   if (locked) d->unlock(0, 0, -1, -1);  // nothing changed
   const uint8_t* pal = VRK95_GetPalette();
   FILE* f = std::fopen(path, "wb");
@@ -119,109 +276,55 @@ void dump(const char* path) {
   if (f) std::fclose(f);
 }
 
-void on_key(int code, int down) {
-  last_key = code;
-  last_down = down;
-  if (code == 0x01 && down) quit = true;
-  if (code == 0x58 && down) dump("vrkdemo.bmp");
+void on_code(int c) {
+  last_code = c;
+  if (c == 27) quit = true;
+  if (c == 390) dump("vrkdemo.bmp");  // F12
+  if (c == 316) kb_set_layout(kb_get_layout() == KB_GERMAN ? KB_ENGLISH_US : KB_GERMAN);  // F2
+  if (c == 8 && !typed.empty()) typed.pop_back();
+  if (c >= 32 && c < 127) typed.push_back(char(c));
+  draw_typing();
 }
 
-void on_mouse(int dx, int dy, int buttons) {
-  mouse_x = std::clamp(mouse_x + dx, 0, W - 1);
-  mouse_y = std::clamp(mouse_y + dy, 0, H - 1);
-  mouse_buttons = buttons;
-}
-
-// One line of the script, due at a time of the clock.
-struct Step {
-  uint32_t time;
-  enum { key, mouse, dump, quit } kind;
-  int a, b, c;
-  std::string path;
-};
-
-std::vector<Step> read_script(const char* path, uint32_t start) {
-  std::vector<Step> steps;
-  FILE* f = std::fopen(path, "r");
-  if (!f) {
-    std::fprintf(stderr, "vrkdemo: cannot read %s\n", path);
-    return steps;
-  }
-  char line[512];
-  while (std::fgets(line, sizeof line, f)) {
-    char word[16] = {};
-    char arg[400] = {};
-    long a = 0, b = 0, c = 0;
-    uint32_t at = start + 10 * uint32_t(steps.size() + 1);
-    if (std::sscanf(line, "%15s", word) != 1 || word[0] == '#') continue;
-    if (!std::strcmp(word, "key") && std::sscanf(line, "%*s %li %li", &a, &b) == 2)
-      steps.push_back({at, Step::key, int(a & 0xFF), b != 0, 0, {}});
-    else if (!std::strcmp(word, "mouse") && std::sscanf(line, "%*s %li %li %li", &a, &b, &c) == 3)
-      steps.push_back({at, Step::mouse, int(a), int(b), int(c), {}});
-    else if (!std::strcmp(word, "dump") && std::sscanf(line, "%*s %399s", arg) == 1)
-      steps.push_back({at, Step::dump, 0, 0, 0, arg});
-    else if (!std::strcmp(word, "quit"))
-      steps.push_back({at, Step::quit, 0, 0, 0, {}});
-  }
-  std::fclose(f);
-  return steps;
-}
-
-// The input loop: one pass pumps, reads keys and mouse through the platform, plays the script
-// lines that are due, redraws what changed and waits for the next event.
-void run(bool headless) {
-  std::vector<Step> steps;
+// The input loop: one code per pass; a press on the draggable window drags it.
+void run() {
   const char* script = std::getenv("VRKDEMO_SCRIPT");
-  if (script && *script) steps = read_script(script, plat_time_ms());
-  size_t next = 0;
-  if (headless) {
-    // Typed input for the headless driver: its timeline delivers it through the reads.
+  if (script && *script) steps = read_script(script, get_time());
+  if (headless_run) {
     for (const Step& s : steps) {
       if (s.kind == Step::key) plat_headless_at_key(s.time, s.a, s.b);
       if (s.kind == Step::mouse) plat_headless_at_mouse(s.time, s.a, s.b, s.c);
     }
+    fed = steps.size();
+  } else if (!steps.empty()) {
+    last_fed = get_time();
+    kb_disable();
+    mouse_disable();
+    add_bk_process(play_script);
   }
   while (!quit) {
-    plat_pump();
-    bool live = headless || next == steps.size();
-    bool changed = false;
-    plat_key_event ev;
-    while (plat_read_key(&ev)) {
-      if (live) on_key(ev.code, ev.down);
-      changed = true;
+    int c = get_input();
+    if (c == -2) {
+      int x, y;
+      get_input_position(&x, &y);
+      if ((mouse_get_buttons() & MOUSE_LEFT_PRESSED) && win_get_top_win(x, y) == handle) win_drag(handle);
+    } else if (c != -1) {
+      on_code(c);
     }
-    plat_mouse_state m{};
-    if (plat_read_mouse(&m) && live && (m.dx || m.dy || (m.left | m.right << 1) != mouse_buttons)) {
-      on_mouse(m.dx, m.dy, m.left | m.right << 1);
-      changed = true;
-    }
-    uint32_t now = plat_time_ms();
-    for (; next < steps.size() && steps[next].time <= now && !quit; ++next) {
-      const Step& s = steps[next];
-      if (s.kind == Step::key && !headless) on_key(s.a, s.b);
-      if (s.kind == Step::mouse && !headless) on_mouse(s.a, s.b, s.c);
+    const uint32_t now = get_time();
+    // On the other drivers a dump or the end comes once the script was handed over up to it.
+    for (; next_main < steps.size() && (headless_run ? steps[next_main].time <= now : fed > next_main) && !quit;
+         ++next_main) {
+      const Step& s = steps[next_main];
       if (s.kind == Step::quit) quit = true;
-      if (s.kind == Step::dump) {
-        draw();
-        show();
-        dump(s.path.c_str());
-      }
-      changed = true;
+      if (s.kind == Step::dump) dump(s.path.c_str());
     }
-    if (changed) {
-      draw();
-      show();
-    }
-    if (headless && next == steps.size() && plat_headless_pending() == 0) quit = true;
-    int wait = 10;
-    if (next < steps.size()) wait = int(std::min<uint32_t>(10, steps[next].time - now));
-    if (!quit) plat_wait_events(wait);
+    if (headless_run && next_main == steps.size() && !steps.empty() && plat_headless_pending() == 0) quit = true;
+    if (!quit && c == -1) plat_wait_events(10);
   }
 }
 
 int demo_main(int, char**) {
-  // VRKDEMO_ARCHIVE names an archive with "color.pal" and "font0.fon" made by setupkit; without
-  // it the demo packs its own (the palette above and the font it carries).
   const char* given = std::getenv("VRKDEMO_ARCHIVE");
   bool own = !(given && *given);
   // A name of its own, so that demos running side by side (the tests do) never share the file;
@@ -232,42 +335,25 @@ int demo_main(int, char**) {
     VRKSystemError(own ? "vrkdemo: cannot build or open its archive." : "vrkdemo: cannot open VRKDEMO_ARCHIVE.");
     return 1;
   }
-  if (VRK_text_init() != 0) {
-    VRKSystemError("vrkdemo: cannot load font0.fon from the archive.");
-    return 1;
-  }
-  char title[64];
-  std::snprintf(title, sizeof title, "vrkdemo (%s)", plat_driver_get() ? plat_driver_get()->name : "no driver");
-  VRK95_set_title(title);
-  if (init_mode_640_480() != 0) {
-    VRKSystemError("vrkdemo: cannot set 640 x 480 x 8.");
-    return 1;
-  }
-  std::array<uint8_t, 768> pal{};
-  db_file* pf = db_fopen("color.pal", "rb");
-  if (!pf || db_fread(pal.data(), 1, pal.size(), pf) != pal.size()) {
-    if (pf) db_fclose(pf);
-    VRK95_reset_mode();
-    VRKSystemError("vrkdemo: cannot read color.pal.");
-    return 1;
-  }
-  db_fclose(pf);
-  VRK95_SetPalette(pal.data());
-  VRK95_repaint_func = repaint;
   plat_driver* d = plat_driver_get();
-  if (!d->input_init() || !d->acquire_keyboard(1) || !d->acquire_mouse(1))
-    std::fprintf(stderr, "vrkdemo: keyboard or mouse not available; showing the screen only\n");
-  d->hook_timer(1);
-  draw();
-  show();
-  run(std::strcmp(d->name, "headless") == 0);
-  d->hook_timer(0);
-  d->acquire_mouse(0);
-  d->acquire_keyboard(0);
-  d->input_exit();
-  VRK95_repaint_func = nullptr;
-  VRK95_reset_mode();
-  VRK_text_exit();
+  char title[64];
+  std::snprintf(title, sizeof title, "vrkdemo (%s)", d ? d->name : "no driver");
+  win_set_minimized_title(title);
+  int err = win_init(init_mode_640_480, nullptr, WIN_INIT_BUFFER);
+  if (err != 0) {
+    char text[80];
+    std::snprintf(text, sizeof text, "vrkdemo: the window system cannot start (error %d).", err);
+    VRKSystemError(text);
+    db_exit();
+    return 1;
+  }
+  win_buffering(1);
+  headless_run = std::strcmp(d->name, "headless") == 0;
+  register_pause(INPUT_PAUSE_KEY, demo_pause_window);
+  make_windows();
+  mouse_show();
+  run();
+  win_exit();
   db_exit();
   std::error_code ec;
   if (own) std::filesystem::remove(archive, ec);

@@ -34,4 +34,11 @@ if ! cmp shot.bmp "$data/expected.bmp"; then
   echo "screen of the $driver driver differs; kept as ${TMPDIR:-/tmp}/vrkdemo-$driver.bmp"
   exit 1
 fi
+# The Alt-C dump of the script is composed by the window system from its windows; it must show
+# what the driver shows.
+if ! cmp scr00000.bmp shot.bmp; then
+  cp scr00000.bmp "${TMPDIR:-/tmp}/vrkdemo-$driver-altc.bmp"
+  echo "the Alt-C dump of the $driver driver differs from its screen"
+  exit 1
+fi
 echo "screen of the $driver driver matches"

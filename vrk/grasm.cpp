@@ -37,6 +37,11 @@ void copy_rows(uint8_t* dst0, int dpitch, const uint8_t* src0, int spitch, int w
     uint8_t* dst = dst0 + ptrdiff_t(y) * dpitch;
     const uint8_t* src = src0 + ptrdiff_t(y) * spitch;
     size_t w = size_t(width);
+    if (!Fast) {
+      // The three parts of a plain row are one copy.
+      std::memcpy(dst, src, w);
+      continue;
+    }
     size_t head = head_bytes(dst, w);
     std::memcpy(dst, src, head);
     size_t blocks = (w - head) / 8;

@@ -1,7 +1,7 @@
-// Row copiers behind buf_to_buf and trans_buf_to_buf. Each row is copied in three parts: the
-// bytes up to the next 8-byte-aligned destination address, whole 8-byte blocks, then the rest.
-// Two implementations give identical results: a plain one, and a fast one (SSE2) chosen by
-// mmxEnabled when the processor has it.
+// Row copiers behind buf_to_buf and trans_buf_to_buf. The fast paths (SSE2, chosen by mmxEnabled
+// when the processor has it) work each row in three parts: the bytes up to the next 8-byte-aligned
+// destination address, whole 8-byte blocks, then the rest; the plain copy moves a row at once and
+// the plain transparent copy works in the same three parts. Both paths give identical results.
 #pragma once
 
 #include <cstdint>

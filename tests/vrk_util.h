@@ -1,0 +1,80 @@
+// Shared set-up of the window system's tests: the headless driver, an archive with one font, a
+// title, and win_init with a mode of the test's size.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "db/db.h"
+#include "kit/build.h"
+#include "platform/driver.h"
+#include "platform/headless.h"
+#include "tests/archive_util.h"
+#include "tests/support/tempdir.h"
+#include "vrk/input.h"
+#include "vrk/memory.h"
+#include "vrk/mouse.h"
+#include "vrk/svga.h"
+#include "vrk/vrk.h"
+
+namespace vrk_util {
+
+inline int mode_w = 64, mode_h = 48;
+inline int test_mode() { return VRK95_init_mode_ex(mode_w, mode_h, 8); }
+inline int big_mode() { return VRK95_init_mode_ex(640, 480, 8); }
+
+// An archive holding font0.fon (and any extra members), opened as the current database.
+struct FontArchive {
+  TempDir dir{"vrk"};
+  int handle = -1;
+  explicit FontArchive(std::vector<kit_member> extra = {}, bool with_font = true) {
+    std::vector<kit_member> ms = std::move(extra);
+    if (with_font)
+      ms.push_back({"FONT0.FON", archive_util::read_file(std::string(TEST_DATA_DIR) + "/dejavu11.fon"),
+                    kit_pack_method::stored});
+    if (ms.empty()) ms.push_back({"OTHER.TXT", {'x'}, kit_pack_method::stored});
+    std::string err;
+    EXPECT_TRUE(kit_build_archive(dir.file("t.dat"), ms, err)) << err;
+    handle = db_init(dir.file("t.dat").c_str(), nullptr, nullptr);
+    EXPECT_NE(handle, -1);
+    db_select(handle);
+  }
+  ~FontArchive() { db_exit(); }
+};
+
+// The headless stage with a fresh clock, timeline and failures; the window system is ended and
+// the driver shut down afterwards.
+class Stage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(plat_driver_select("headless"), 0);
+    plat_headless_fail(0);
+    plat_headless_clear_timeline();
+    VRK95_isActive = 1;
+  }
+  void TearDown() override {
+    win_exit();
+    plat_headless_fail(0);
+    plat_driver_shutdown();
+  }
+  // win_init with the title set; the result.
+  int start(int w, int h, int flags = 0) {
+    mode_w = w;
+    mode_h = h;
+    win_set_minimized_title("vrk test");
+    return win_init(test_mode, nullptr, flags);
+  }
+  // The screen as width x height bytes.
+  std::vector<uint8_t> screen() {
+    int w = 0, h = 0, pitch = 0, bpp = 0;
+    const uint8_t* p = plat_headless_pixels(&w, &h, &pitch, &bpp);
+    std::vector<uint8_t> out;
+    if (!p) return out;
+    for (int y = 0; y < h; ++y) out.insert(out.end(), p + size_t(y) * pitch, p + size_t(y) * pitch + w);
+    return out;
+  }
+};
+
+}  // namespace vrk_util
