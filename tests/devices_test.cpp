@@ -12,36 +12,11 @@
 #include "vrk/winmain.h"
 
 using vrk_util::FontArchive;
+using vrk_util::painter;
 
 namespace {
 
 constexpr int kW = 96, kH = 64;
-
-// The screen a painter composes from the window stack and the cursor.
-std::vector<uint8_t> painter() {
-  std::vector<uint8_t> s(size_t(kW) * kH, uint8_t(bk_color));
-  for (int i = 1; i < num_windows; ++i) {
-    const Window* win = window[i];
-    if (win->flags & WIN_HIDDEN) continue;
-    for (int y = 0; y < win->height; ++y)
-      for (int x = 0; x < win->width; ++x)
-        s[size_t(win->rect.uly + y) * kW + size_t(win->rect.ulx + x)] = win->buffer[size_t(y) * size_t(win->width) + size_t(x)];
-  }
-  if (!mouse_hidden()) {
-    const uint8_t* img;
-    int mw, mh, pitch, hx, hy, trans;
-    mouse_get_shape(&img, &mw, &mh, &pitch, &hx, &hy, &trans);
-    Rect r;
-    mouse_get_rect(&r);
-    for (int y = 0; y < mh; ++y)
-      for (int x = 0; x < mw; ++x) {
-        int sx = r.ulx + x, sy = r.uly + y;
-        uint8_t p = img[size_t(y) * size_t(pitch) + size_t(x)];
-        if (sx >= 0 && sy >= 0 && sx < kW && sy < kH && p != trans) s[size_t(sy) * kW + size_t(sx)] = p;
-      }
-  }
-  return s;
-}
 
 class Devices : public vrk_util::Stage {
  protected:
@@ -218,7 +193,7 @@ TEST_F(Devices, TheHotSpotStaysOnTheScreenAndTheImageIsCut) {
   mouse_get_position(&x, &y);
   EXPECT_EQ(x, kW - 1);
   EXPECT_EQ(y, kH - 1);
-  EXPECT_TRUE(screen() == painter());
+  EXPECT_TRUE(screen() == painter(kW, kH));
   mouse_simulate_input(-2000, -2000, 0);
   mouse_get_position(&x, &y);
   EXPECT_EQ(x, 0);
@@ -226,7 +201,7 @@ TEST_F(Devices, TheHotSpotStaysOnTheScreenAndTheImageIsCut) {
   Rect r;
   mouse_get_rect(&r);
   EXPECT_EQ(r.ulx, -1);  // the image hangs over the edge
-  EXPECT_TRUE(screen() == painter());
+  EXPECT_TRUE(screen() == painter(kW, kH));
   // A new hot spot keeps its screen point; the image shifts.
   mouse_simulate_input(20, 20, 0);
   mouse_get_position(&x, &y);
@@ -235,9 +210,9 @@ TEST_F(Devices, TheHotSpotStaysOnTheScreenAndTheImageIsCut) {
   mouse_get_position(&x2, &y2);
   EXPECT_EQ(x2, x);
   EXPECT_EQ(y2, y);
-  EXPECT_TRUE(screen() == painter());
+  EXPECT_TRUE(screen() == painter(kW, kH));
   mouse_hide();
-  EXPECT_TRUE(screen() == painter());
+  EXPECT_TRUE(screen() == painter(kW, kH));
 }
 
 int left_held(uint32_t t) { return t >= 1100 && t < 2000 ? 1 : 0; }
@@ -299,7 +274,7 @@ TEST_F(Devices, DraggingMovesTheWindowWithTheMouseUntilRelease) {
   win_get_rect(id, &r);
   EXPECT_EQ(r.ulx, 10 + 30);
   EXPECT_EQ(r.uly, 0);  // kept on the screen
-  EXPECT_TRUE(screen() == painter());
+  EXPECT_TRUE(screen() == painter(kW, kH));
 }
 
 TEST_F(Devices, AnAnimatedCursorStepsThroughItsFramesOnTheClock) {
@@ -325,7 +300,7 @@ TEST_F(Devices, AnAnimatedCursorStepsThroughItsFramesOnTheClock) {
     if (img != last) ++frame_changes;
     last = img;
     if (t % 50 == 0) {
-      EXPECT_TRUE(screen() == painter()) << t;
+      EXPECT_TRUE(screen() == painter(kW, kH)) << t;
     }
   });
   EXPECT_EQ(frame_changes, 7);
@@ -336,7 +311,7 @@ TEST_F(Devices, AnAnimatedCursorStepsThroughItsFramesOnTheClock) {
   EXPECT_EQ(speed, 100);
   mouse_set_shape(nullptr, 0, 0, 0, 0, 0, 0);  // a still shape ends the animation
   EXPECT_EQ(mouse_get_anim(&strip_out, &count, nullptr, nullptr, nullptr, nullptr, nullptr, &speed), -1);
-  EXPECT_TRUE(screen() == painter());
+  EXPECT_TRUE(screen() == painter(kW, kH));
 }
 
 }  // namespace

@@ -15,37 +15,9 @@
 #include "vrk/winmain.h"
 
 using vrk_util::FontArchive;
+using vrk_util::painter;
 
 namespace {
-
-// The screen composed by a painter from the window stack and the cursor (as in vrk_test).
-std::vector<uint8_t> painter(int w, int h) {
-  std::vector<uint8_t> s(size_t(w) * size_t(h), uint8_t(bk_color));
-  for (int i = 1; i < num_windows; ++i) {
-    const Window* win = window[i];
-    if (win->flags & WIN_HIDDEN) continue;
-    for (int y = 0; y < win->height; ++y)
-      for (int x = 0; x < win->width; ++x) {
-        uint8_t p = win->buffer[size_t(y) * size_t(win->width) + size_t(x)];
-        if (buffering && (win->flags & WIN_TRANSPARENT) && p == 0) continue;
-        s[size_t(win->rect.uly + y) * size_t(w) + size_t(win->rect.ulx + x)] = p;
-      }
-  }
-  if (!mouse_hidden()) {
-    const uint8_t* img;
-    int mw, mh, pitch, hx, hy, trans;
-    mouse_get_shape(&img, &mw, &mh, &pitch, &hx, &hy, &trans);
-    Rect r;
-    mouse_get_rect(&r);
-    for (int y = 0; y < mh; ++y)
-      for (int x = 0; x < mw; ++x) {
-        int sx = r.ulx + x, sy = r.uly + y;
-        uint8_t p = img[size_t(y) * size_t(pitch) + size_t(x)];
-        if (sx >= 0 && sy >= 0 && sx < w && sy < h && p != trans) s[size_t(sy) * size_t(w) + size_t(sx)] = p;
-      }
-  }
-  return s;
-}
 
 void on_paint(int ulx, int uly, int lrx, int lry) {
   Rect r = {ulx, uly, lrx, lry};

@@ -77,4 +77,37 @@ class Stage : public ::testing::Test {
   }
 };
 
+
+// Paints every visible window of the table bottom-up over bk_color (transparent pixels of value 0
+// keep what is below while buffering), then the cursor when it is shown.
+inline std::vector<uint8_t> painter(int w, int h) {
+  std::vector<uint8_t> s(size_t(w) * size_t(h), uint8_t(bk_color));
+  for (int i = 1; i < num_windows; ++i) {
+    const Window* win = window[i];
+    if (win->flags & WIN_HIDDEN) continue;
+    const bool trans = buffering && (win->flags & WIN_TRANSPARENT);
+    for (int y = 0; y < win->height; ++y)
+      for (int x = 0; x < win->width; ++x) {
+        uint8_t p = win->buffer[size_t(y) * size_t(win->width) + size_t(x)];
+        if (trans && p == 0) continue;
+        s[size_t(win->rect.uly + y) * size_t(w) + size_t(win->rect.ulx + x)] = p;
+      }
+  }
+  if (!mouse_hidden()) {
+    const uint8_t* img;
+    int mw, mh, pitch, hx, hy, trans;
+    mouse_get_shape(&img, &mw, &mh, &pitch, &hx, &hy, &trans);
+    Rect r;
+    mouse_get_rect(&r);
+    for (int y = 0; y < mh; ++y)
+      for (int x = 0; x < mw; ++x) {
+        int sx = r.ulx + x, sy = r.uly + y;
+        uint8_t p = img[size_t(y) * size_t(pitch) + size_t(x)];
+        if (sx < 0 || sy < 0 || sx >= w || sy >= h || p == trans) continue;
+        s[size_t(sy) * size_t(w) + size_t(sx)] = p;
+      }
+  }
+  return s;
+}
+
 }  // namespace vrk_util
