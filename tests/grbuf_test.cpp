@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -210,14 +211,18 @@ TEST(Copies, TransparentMaskedAndMirrored) {
   mmxEnabled = 0;
 }
 
-// Both paths against a byte-by-byte reference: every width 0..70, every alignment of both
-// pointers, random pitches and contents, the bytes around the rectangle untouched.
+// Both paths against a byte-by-byte reference: every width 0..70 and the widths around the inline
+// copy's steps, every alignment of both pointers, random pitches and contents, the bytes around
+// the rectangle untouched.
 TEST(Copies, FastAndPlainPathsAgreeWithTheReference) {
   std::mt19937 rng(1234);
   using Fn = void (*)(uint8_t*, int, const uint8_t*, int, int, int);
   const Fn fns[4] = {srcCopy_plain, srcCopy_fast, transSrcCopy_plain, transSrcCopy_fast};
   std::vector<uint8_t> src(4096), dst0(4096), want, got;
-  for (int w = 0; w <= 70; ++w)
+  std::vector<int> widths(71);
+  std::iota(widths.begin(), widths.end(), 0);
+  widths.insert(widths.end(), {95, 96, 97, 127, 128, 129, 480, 511, 512, 513, 700});
+  for (int w : widths)
     for (int sa = 0; sa < 8; ++sa)
       for (int da = 0; da < 8; ++da) {
         const int h = 1 + int(rng() % 4);

@@ -30,6 +30,30 @@ inline void trans_blocks_plain(uint8_t* __restrict dst, const uint8_t* __restric
   for (size_t i = 0; i < n; ++i) dst[i] = src[i] ? src[i] : dst[i];
 }
 
+// One opaque row. Rows up to 512 bytes are copied inline, by fixed-size moves with an overlapping
+// last one: the refresh copies many short rows (the uncovered strips of stacked windows), where a
+// library call per row costs more than the copy itself. Longer rows go to the C library.
+inline void copy_row(uint8_t* dst, const uint8_t* src, size_t n) {
+  if (n > 512) {
+    std::memcpy(dst, src, n);
+  } else if (n >= 32) {
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) std::memcpy(dst + i, src + i, 32);
+    if (i < n) std::memcpy(dst + n - 32, src + n - 32, 32);
+  } else if (n >= 16) {
+    std::memcpy(dst, src, 16);
+    std::memcpy(dst + n - 16, src + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(dst, src, 8);
+    std::memcpy(dst + n - 8, src + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(dst, src, 4);
+    std::memcpy(dst + n - 4, src + n - 4, 4);
+  } else {
+    for (size_t i = 0; i < n; ++i) dst[i] = src[i];
+  }
+}
+
 template <bool Fast>
 void copy_rows(uint8_t* dst0, int dpitch, const uint8_t* src0, int spitch, int width, int height) {
   if (width <= 0 || height <= 0) return;
@@ -39,7 +63,7 @@ void copy_rows(uint8_t* dst0, int dpitch, const uint8_t* src0, int spitch, int w
     size_t w = size_t(width);
     if (!Fast) {
       // The three parts of a plain row are one copy.
-      std::memcpy(dst, src, w);
+      copy_row(dst, src, w);
       continue;
     }
     size_t head = head_bytes(dst, w);
