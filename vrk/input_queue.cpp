@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "color/color.h"
+#include "vrk/dxinput.h"
 #include "vrk/input.h"
 #include "vrk/input_internal.h"
 #include "vrk/kb.h"
@@ -68,18 +69,11 @@ void dump_blit(const uint8_t* src, int src_pitch, int, int src_x, int src_y, int
 // --- start and stop ---
 
 int VRK_input_init(int msec_timer) {
-  plat_driver* d = plat_driver_get();
-  if (!d || !d->input_init()) return -1;
-  if (VRK_kb_set() == -1 || VRK_mouse_init() == -1) {
+  if (!dxinput_init()) return -1;
+  if (VRK_kb_set() == -1 || VRK_mouse_init() == -1 || VRK95_hook_timer(1) == -1) {
     VRK_kb_restore();
     VRK_mouse_exit();
-    d->input_exit();
-    return -1;
-  }
-  if (VRK95_hook_timer(1) == -1) {
-    VRK_kb_restore();
-    VRK_mouse_exit();
-    d->input_exit();
+    dxinput_exit();
     return -1;
   }
   VRK95_hook_input(1);
@@ -107,7 +101,7 @@ void VRK_input_exit(void) {
   VRK95_hook_timer(0);
   VRK_mouse_exit();
   VRK_kb_restore();
-  if (plat_driver* d = plat_driver_get()) d->input_exit();
+  dxinput_exit();
   VRK_free_bk_list();
 }
 
@@ -122,10 +116,8 @@ void VRK95_hook_input(int on) {
 int VRK95_hook_keyboard(int on) {
   on = on ? 1 : 0;
   if (on == keyboard_hooked) return 0;
-  plat_driver* d = plat_driver_get();
-  if (!d) return -1;
-  if (on && !d->acquire_keyboard(1)) return -1;
-  if (!on) d->acquire_keyboard(0);
+  if (on && !dxinput_acquire_keyboard()) return -1;
+  if (!on) dxinput_unacquire_keyboard();
   kb_clear();
   keyboard_hooked = on;
   return 0;
@@ -144,7 +136,7 @@ int VRK95_hook_timer(int on) {
 void VRK95_process_message(void) {
   if (VRK95_isActive && !kb_is_disabled()) {
     plat_key_event e;
-    while (plat_read_key(&e)) VRK95_process_key(&e);
+    while (dxinput_read_keyboard_buffer(&e)) VRK95_process_key(&e);
     VRK95_repeat_keys();
   }
   plat_pump();

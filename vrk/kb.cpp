@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "vrk/dxinput.h"
 #include "vrk/input.h"
 #include "vrk/svga.h"
 
@@ -293,7 +294,7 @@ int VRK_kb_set(void) {
   keynumpress = 0;
   extended_code = 0;
   kb_put = kb_get = 0;
-  plat_flush_keys();
+  dxinput_flush_keyboard_buffer();
   VRK95_clear_time_stamps();
   plat_driver* d = plat_driver_get();
   kb_lock_flags = d ? d->lock_keys() & 7 : 0;
@@ -310,7 +311,7 @@ void kb_clear(void) {
   extended_code = 0;
   kb_put = kb_get = 0;
   VRK95_clear_time_stamps();
-  plat_flush_keys();
+  dxinput_flush_keyboard_buffer();
 }
 
 int kb_getch(void) {

@@ -6,6 +6,7 @@
 
 #include "color/color.h"
 #include "platform/driver.h"
+#include "vrk/dxinput.h"
 #include "vrk/input.h"
 #include "vrk/memory.h"
 #include "vrk/svga.h"
@@ -78,16 +79,6 @@ void VRK_mouse_clip(void) {
   int hy = std::clamp(mouse_y + mouse_hoty, scr_size.uly, std::max(scr_size.uly, scr_size.lry));
   mouse_x = hx - mouse_hotx;
   mouse_y = hy - mouse_hoty;
-}
-
-int dxinput_acquire_mouse(void) {
-  plat_driver* d = plat_driver_get();
-  return d && d->acquire_mouse(1) ? 1 : 0;
-}
-
-int dxinput_unacquire_mouse(void) {
-  plat_driver* d = plat_driver_get();
-  return d && d->acquire_mouse(0) ? 1 : 0;
 }
 
 int VRK_mouse_init(void) {
@@ -236,7 +227,7 @@ void mouse_info(void) {
   if (!have_mouse || mouse_is_hidden || mouse_disabled) return;
   plat_mouse_state s{};
   int dx = 0, dy = 0, b = 0;
-  if (plat_read_mouse(&s)) {
+  if (dxinput_get_mouse_state(&s)) {
     dx = int(s.dx * mouse_sensitivity);
     dy = int(s.dy * mouse_sensitivity);
     b = (s.left ? 1 : 0) | (s.right ? 2 : 0);
@@ -330,7 +321,7 @@ int mouse_query_exist(void) { return have_mouse; }
 
 void mouse_get_raw_state(int* x, int* y, int* buttons) {
   plat_mouse_state s{};
-  if (have_mouse && plat_read_mouse(&s)) {
+  if (have_mouse && dxinput_get_mouse_state(&s)) {
     raw_x += s.dx;
     raw_y += s.dy;
     raw_buttons = (s.left ? 1 : 0) | (s.right ? 2 : 0);

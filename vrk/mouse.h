@@ -81,6 +81,3 @@ void mouse_reset_elapsed_time(void);
 void VRK_mouse_anim(void);
 // Keeps the hot spot on the screen (after a mode change).
 void VRK_mouse_clip(void);
-// Takes (acquire) or gives back the mouse device; 1 on success, else 0.
-int dxinput_acquire_mouse(void);
-int dxinput_unacquire_mouse(void);

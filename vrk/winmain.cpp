@@ -7,6 +7,7 @@
 #include "platform/driver.h"
 #include "platform/system.h"
 #include "vrk/doscmdln.h"
+#include "vrk/dxinput.h"
 #include "vrk/svga.h"
 
 intptr_t VRK95_mutex = -1;
@@ -31,9 +32,12 @@ void VRK95_activate(int active) {
   VRK95_isActive = active ? 1 : 0;
   if (VRK95_hook_input_func) {
     VRK95_hook_input_func(VRK95_isActive);
-  } else if (plat_driver* d = plat_driver_get()) {
-    d->acquire_keyboard(VRK95_isActive);
-    d->acquire_mouse(VRK95_isActive);
+  } else if (VRK95_isActive) {
+    dxinput_acquire_keyboard();
+    dxinput_acquire_mouse();
+  } else {
+    dxinput_unacquire_keyboard();
+    dxinput_unacquire_mouse();
   }
   // Nothing was drawn while in the background: the whole screen comes back.
   if (VRK95_isActive && VRK95_repaint_func) VRK95_repaint_func(&scr_size);
