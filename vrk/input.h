@@ -76,6 +76,11 @@ void set_focus_func(focus_fn fn);
 focus_fn get_focus_func(void);
 void set_idle_func(idle_fn fn);
 idle_fn get_idle_func(void);
+// The lighter start of input for programs that run their own loop: timer period, keyboard and
+// mouse taken, key map rebuilt; 0, or -1 when a device cannot be taken (nothing left hooked).
+int VRK95_input_init(void);
+// Gives back the keyboard and the timer period taken by VRK95_input_init.
+void VRK95_input_exit(void);
 // Keyboard (hook and device) and mouse device on (1) or off (0), with the foreground.
 void VRK95_hook_input(int on);
 // Keyboard device and hook; 0, or -1 when it cannot be acquired.

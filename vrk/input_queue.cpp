@@ -107,6 +107,22 @@ void VRK_input_exit(void) {
 
 // --- devices, hook and timer ---
 
+int VRK95_input_init(void) {
+  if (VRK95_hook_timer(1) == -1) return -1;
+  if (VRK95_hook_keyboard(1) == -1) {
+    VRK95_hook_timer(0);
+    return -1;
+  }
+  dxinput_acquire_mouse();
+  VRK95_build_key_map();
+  return 0;
+}
+
+void VRK95_input_exit(void) {
+  VRK95_hook_keyboard(0);
+  VRK95_hook_timer(0);
+}
+
 void VRK95_hook_input(int on) {
   VRK95_hook_keyboard(on);
   if (on) dxinput_acquire_mouse();

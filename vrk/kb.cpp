@@ -314,10 +314,11 @@ void kb_clear(void) {
   dxinput_flush_keyboard_buffer();
 }
 
+int (*kb_scan_to_ascii)(void) = kb_next_ascii_English_US;
+
 int kb_getch(void) {
   if (!kb_installed) return -1;
-  return kb_layout == KB_ENGLISH_US || kb_layout == KB_ITALIAN ? kb_next_ascii_English_US()
-                                                                : kb_next_ascii_European();
+  return kb_scan_to_ascii();
 }
 
 void kb_wait(void) {
@@ -339,6 +340,8 @@ int kb_numpad_is_disabled(void) { return kb_numpad_disabled; }
 void kb_set_layout(int layout) {
   if (layout < KB_ENGLISH_US || layout > KB_SPANISH) return;
   kb_layout = layout;
+  kb_scan_to_ascii =
+      layout == KB_ENGLISH_US || layout == KB_ITALIAN ? kb_next_ascii_English_US : kb_next_ascii_European;
   english_us_table();
   apply_changes(kLayoutChanges[layout]);
   VRK95_build_key_map();

@@ -19,6 +19,9 @@ int VRK_kb_set(void);
 void VRK_kb_restore(void);
 // The next key code, or -1 (also when not installed).
 int kb_getch(void);
+// The current layout's conversion of the oldest key record into a key code (-1 none); set by
+// kb_set_layout.
+extern int (*kb_scan_to_ascii)(void);
 // Forgets every key, record and repeat, and flushes the device.
 void kb_clear(void);
 // Clears, waits until a key is down, clears again.
