@@ -2,13 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "archive_util.h"
 #include "kit/build.h"
 #include "db/db.h"
+#include "color/color.h"
 #include "install/fontmgr.h"
+#include "tests/support/golden.h"
 #include "tests/support/tempdir.h"
 
 using archive_util::Bytes;
@@ -132,4 +136,119 @@ TEST(FontManagerLoad, SwapReversesByteOrder) {
   EXPECT_EQ(four[0], 4);
   EXPECT_EQ(four[3], 1);
   EXPECT_EQ(four[1], 3);
+}
+
+// --- the fonts as a text manager: selecting, measuring, drawing ---
+
+namespace {
+
+// A palette of a 6 x 6 x 6 colour cube and a grey ramp, so that blends have colours to land on.
+void cube_palette() {
+  uint8_t pal[768] = {};
+  for (int i = 0; i < 216; ++i) {
+    pal[i * 3] = uint8_t(i / 36 * 51);
+    pal[i * 3 + 1] = uint8_t(i / 6 % 6 * 51);
+    pal[i * 3 + 2] = uint8_t(i % 6 * 51);
+  }
+  for (int i = 216; i < 256; ++i) pal[i * 3] = pal[i * 3 + 1] = pal[i * 3 + 2] = uint8_t((i - 216) * 255 / 39);
+  ASSERT_EQ(colorBuildColorTable(pal, nullptr), 0);
+}
+
+Bytes file_bytes(const std::string& path) {
+  Bytes b;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    int c;
+    while ((c = std::fgetc(f)) != EOF) b.push_back(uint8_t(c));
+    std::fclose(f);
+  }
+  return b;
+}
+
+// An archive holding the small font as font0 and font5 and DejaVu Sans 14 as font2, opened,
+// with the manager started and registered.
+struct Fonts : ::testing::Test {
+  TempDir dir{"fontmgr_text"};
+  void SetUp() override {
+    cube_palette();
+    const Bytes dejavu = file_bytes(golden_path("dejavu14.aaf"));
+    ASSERT_FALSE(dejavu.empty());
+    std::string err;
+    ASSERT_TRUE(kit_build_archive(dir.file("f.dat"),
+                                  {{"FONT0.AAF", make_aaf(), kit_pack_method::stored},
+                                   {"FONT2.AAF", dejavu, kit_pack_method::lzss},
+                                   {"FONT5.AAF", make_aaf(), kit_pack_method::stored}},
+                                  err))
+        << err;
+    ASSERT_NE(db_init(dir.file("f.dat").c_str(), nullptr, nullptr), -1);
+    ASSERT_EQ(FMInit(), 0);
+    const text_manager m = FMtext_manager();
+    ASSERT_EQ(text_add_manager(&m), 0);
+  }
+  void TearDown() override {
+    VRK_text_exit();  // forgets the manager and the selection
+    FMExit();
+    db_exit();
+  }
+};
+
+}  // namespace
+
+TEST_F(Fonts, InitCountsTheLoadedFontsAndSelectsOnlyLoadedOnes) {
+  EXPECT_EQ(gNumFonts, 3);
+  EXPECT_EQ(FMtext_curr(), 0);
+  text_font(101);  // an empty slot: nothing changes
+  EXPECT_EQ(FMtext_curr(), 0);
+  text_font(102);
+  EXPECT_EQ(FMtext_curr(), 2);
+  text_font(105);  // beyond the count of fonts, but loaded
+  EXPECT_EQ(FMtext_curr(), 5);
+  EXPECT_EQ(text_height(), 6 + 2);
+  EXPECT_EQ(text_width("A A"), 4 + 1 + 3 + 1 + 4 + 1);
+  EXPECT_EQ(text_max(), 4 + 1);
+  EXPECT_EQ(text_mono_width("AAA"), 15);
+  FMExit();
+  EXPECT_EQ(FMtext_width("A"), 0);
+  uint8_t buf[64] = {};
+  EXPECT_EQ(FMtext_to_buf(buf, "A", 64, 8, 1), 0);
+}
+
+// Measuring agrees with drawing: a text drawn within exactly its measured width is drawn whole
+// and touches no column at or past it; one pixel less loses the last character.
+TEST_F(Fonts, MeasuringAgreesWithDrawing) {
+  text_font(102);
+  std::mt19937 rng(7);
+  const int pitch = 400, h = text_height() + 1;
+  for (int round = 0; round < 200; ++round) {
+    std::string s;
+    for (int n = 1 + int(rng() % 20); n > 0; --n) s += char(32 + rng() % 95);
+    const bool mono = round % 2;
+    const int width = mono ? text_mono_width(s.c_str()) : text_width(s.c_str());
+    ASSERT_LT(width, pitch);
+    std::vector<uint8_t> buf(size_t(pitch) * h, 0);
+    const int color = 200 | (mono ? TEXT_MONO : 0);
+    ASSERT_EQ(text_to_buf(buf.data(), s.c_str(), width, pitch, color), int(s.size())) << s;
+    for (int y = 0; y < h; ++y)
+      for (int x = width; x < pitch; ++x) ASSERT_EQ(buf[size_t(y) * pitch + x], 0) << s << " at " << x << "," << y;
+    const int last = mono ? text_max() : FMtext_char_width(s.back()) + text_spacing();
+    if (last > 0) {
+      EXPECT_EQ(text_to_buf(buf.data(), s.c_str(), width - 1, pitch, color), int(s.size()) - 1) << s;
+    }
+  }
+}
+
+// DejaVu Sans 14 over four backgrounds: plain, shadowed, underlined and monospaced lines.
+TEST_F(Fonts, SmoothTextOverBackgrounds) {
+  text_font(102);
+  const int w = 232, line = text_height(), h = line * 4;
+  std::vector<uint8_t> pic(size_t(w) * h);
+  const int backs[4] = {0, 215, 3 * 36 + 1 * 6 + 5, 230};
+  for (int band = 0; band < 4; ++band)
+    for (int x = 0; x < w; ++x)
+      for (int y = 0; y < h; ++y)
+        if (x / 58 == band) pic[size_t(y) * w + x] = uint8_t(backs[band]);
+  const int flags[4] = {0, TEXT_SHADOW, TEXT_UNDERLINE, TEXT_MONO};
+  const int colours[4] = {255, 5 * 36, 30, 216};
+  for (int i = 0; i < 4; ++i)
+    text_to_buf(pic.data() + size_t(i) * line * w, "Setup: Gaqjy 1.0!", w - 1, w, colours[i] | flags[i]);
+  EXPECT_TRUE(golden_picture("fontmgr_dejavu14.hex", pic.data(), w, h, w));
 }
