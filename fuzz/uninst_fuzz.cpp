@@ -1,6 +1,8 @@
 // Reads arbitrary bytes as the destination's "uninst.log" and undoes what it records, on an
-// emulated machine in a temporary directory of its own (nothing outside it can be named). Each
-// run first lays out a small installed tree for the log to remove.
+// emulated machine in a temporary directory of its own (nothing outside it can be named): once
+// by the installer's cancel-time removal, once by the uninstaller's engine. Each run first lays
+// out a small installed tree for the log to remove, and files outside it that the uninstaller
+// must never touch whatever the log says.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 #include "install/pathutil.h"
 #include "install/settings.h"
 #include "install/uninst.h"
+#include "install/vluninst.h"
 #include "tests/support/wsseam_fake.h"
 #include "platform/host/machine.h"
 
@@ -57,5 +60,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::snprintf(destPath, sizeof destPath, "C:\\GAME");
   deinstall();
   wsseamReset();
+
+  fs::remove_all(game, ec);
+  put(game / "DATA" / "a.bin", "a");
+  put(game / "uninst.log", std::string(reinterpret_cast<const char*>(data), size));
+  const fs::path keep = base / "root" / "C" / "KEEP" / "keep.txt";
+  const fs::path ini = base / "root" / "C" / "WINDOWS" / "WIN.INI";
+  put(keep, "k");
+  put(ini, "w");
+  VluPlan plan;
+  if (vluReadPlan("C:\\GAME\\uninst.log", &plan)) {
+    vluRemove(&plan, nullptr, nullptr);
+    vluFreePlan(&plan);
+  }
+  if (!fs::exists(keep) || !fs::exists(ini)) std::abort();  // a file outside the destination was removed
   return 0;
 }

@@ -33,6 +33,11 @@ long os_read(int fd, void* buf, unsigned long n);
 long os_write(int fd, const void* buf, unsigned long n);
 // Closes a descriptor; 0 / -1.
 int os_close(int fd);
+// Makes what was written to the descriptor durable (on the disk, not only in the system's cache);
+// 0 / -1.
+int os_fsync(int fd);
+// Renames a file, replacing an existing target; 0 / -1.
+int os_rename(const char* from, const char* to);
 // Opens a file as a C stream ("rt", "wt", "rb", ...); null on failure.
 FILE* os_fopen(const char* path, const char* mode);
 // Makes one directory (its parent must exist); 0 / -1 (EEXIST, ENOENT for a missing parent, EACCES).
@@ -82,6 +87,12 @@ int os_reg_set_string(os_hkey key, const char* name, const char* value);
 int os_reg_get_string(os_hkey key, const char* name, char* buf, size_t size);
 // Closes a key (null: nothing).
 void os_reg_close(os_hkey key);
+// Calls fn with the name of every direct subkey of `key` (in no set order) until fn returns
+// non-zero; 0, or -1 when the key cannot be read.
+int os_reg_list_subkeys(os_hkey key, int (*fn)(const char* name, void* ctx), void* ctx);
+// Deletes key `path` with its values when it has no subkeys; 0, or -1 (errno ENOENT when it does
+// not exist, ENOTEMPTY when it has subkeys, EINVAL for a root or a bad path).
+int os_reg_delete_key(os_reg_root root, const char* path);
 
 // --- shell links ---
 // Starts the component services the shell link object needs; 0 / -1.

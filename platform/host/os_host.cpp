@@ -138,6 +138,15 @@ long os_copy(int in, int out, void* buf, unsigned long size, int* write_failed) 
 
 int os_close(int fd) { return close(fd) == 0 ? 0 : -1; }
 
+// The data and the size the reader needs; the other metadata can wait.
+int os_fsync(int fd) { return fdatasync(fd) == 0 ? 0 : -1; }
+
+int os_rename(const char* from, const char* to) {
+  std::string a, b;
+  if (os_host_map(from, &a) != 0 || os_host_map(to, &b) != 0) return -1;
+  return rename(a.c_str(), b.c_str()) == 0 ? 0 : -1;
+}
+
 FILE* os_fopen(const char* path, const char* mode) {
   std::string host;
   if (!mode || os_host_map(path, &host) != 0) return nullptr;

@@ -2,6 +2,7 @@
 #include "platform/host/regfile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 
 namespace {
@@ -150,6 +151,26 @@ std::string regfile_key_path(std::string_view root, std::string_view path) {
     i = e + 1;
   }
   return count ? out : std::string();
+}
+
+bool regfile_key_prefix(std::string_view path, std::string_view prefix) {
+  if (path.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (lower(path[i]) != lower(prefix[i])) return false;
+  return true;
+}
+
+int regfile_remove(RegTree* tree, std::string_view path) {
+  RegKey* key = regfile_find(tree, path);
+  if (!key) return ENOENT;
+  // Children sort right after their parent.
+  const size_t at = size_t(key - tree->keys.data());
+  if (at + 1 < tree->keys.size()) {
+    const std::string& next = tree->keys[at + 1].path;
+    if (next.size() > path.size() && next[path.size()] == '\\' && regfile_key_prefix(next, path)) return ENOTEMPTY;
+  }
+  tree->keys.erase(tree->keys.begin() + ptrdiff_t(at));
+  return 0;
 }
 
 RegKey* regfile_find(RegTree* tree, std::string_view path) {

@@ -43,6 +43,11 @@ RegKey* regfile_find(RegTree* tree, std::string_view path);
 // null) is 1 when the key itself was added. Null for a path with no component below its root.
 // The pointer is valid until the next addition.
 RegKey* regfile_add(RegTree* tree, std::string_view path, int* created_new);
+// 1 when `path` starts with `prefix` (compared without regard to case).
+bool regfile_key_prefix(std::string_view path, std::string_view prefix);
+// Removes the key with this normal path and its values; 0, or ENOENT (none) or ENOTEMPTY (it has
+// subkeys).
+int regfile_remove(RegTree* tree, std::string_view path);
 // Sets value `name` of `key` (names match without regard to case); false when the name holds a
 // control character.
 bool regfile_set(RegKey* key, std::string_view name, std::string_view data);

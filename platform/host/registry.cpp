@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/host/machine.h"
 #include "platform/host/regfile.h"
@@ -165,6 +166,37 @@ int os_reg_get_string(os_hkey key, const char* name, char* buf, size_t size) {
 }
 
 void os_reg_close(os_hkey key) { delete key; }
+
+int os_reg_list_subkeys(os_hkey key, int (*fn)(const char* name, void* ctx), void* ctx) {
+  if (!key || !fn || !load()) return -1;
+  // Direct children follow their parent in the sorted tree; names are copied first, so that fn
+  // may change the registry.
+  std::vector<std::string> names;
+  const std::string prefix = key->path + "\\";
+  for (const RegKey& k : tree.keys) {
+    if (k.path.size() <= prefix.size() || !regfile_key_prefix(k.path, prefix)) continue;
+    std::string rest = k.path.substr(prefix.size());
+    if (rest.find('\\') == std::string::npos) names.push_back(rest);
+  }
+  for (const std::string& n : names)
+    if (fn(n.c_str(), ctx)) break;
+  return 0;
+}
+
+int os_reg_delete_key(os_reg_root root, const char* path) {
+  if (!path || !load()) return -1;
+  std::string p = regfile_key_path(rootName(root), path);
+  if (p.empty()) {
+    errno = EINVAL;
+    return -1;
+  }
+  int rc = regfile_remove(&tree, p);
+  if (rc != 0) {
+    errno = rc;
+    return -1;
+  }
+  return save() ? 0 : -1;
+}
 
 int os_com_init(void) { return 0; }
 

@@ -89,6 +89,16 @@ long os_write(int fd, const void* buf, unsigned long n) {
 
 int os_close(int fd) { return _close(fd) == 0 ? 0 : -1; }
 
+int os_fsync(int fd) { return _commit(fd) == 0 ? 0 : -1; }
+
+int os_rename(const char* from, const char* to) {
+  if (!from || !to) return -1;
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 0;
+  DWORD e = GetLastError();
+  errno = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? ENOENT : e == ERROR_ACCESS_DENIED ? EACCES : EIO;
+  return -1;
+}
+
 FILE* os_fopen(const char* path, const char* mode) {
   if (!path || !mode) return nullptr;
   return std::fopen(path, mode);
@@ -258,6 +268,39 @@ void os_reg_close(os_hkey key) {
   if (!key) return;
   RegCloseKey(key->h);
   delete key;
+}
+
+int os_reg_list_subkeys(os_hkey key, int (*fn)(const char* name, void* ctx), void* ctx) {
+  if (!key || !fn) return -1;
+  char name[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD len = sizeof name;
+    LONG rc = RegEnumKeyExA(key->h, i, name, &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) return 0;
+    if (rc != ERROR_SUCCESS) return failReg(rc);
+    if (fn(name, ctx)) return 0;
+  }
+}
+
+int os_reg_delete_key(os_reg_root root, const char* path) {
+  if (!path || !path[0] || std::strspn(path, "\\") == std::strlen(path)) {
+    errno = EINVAL;
+    return -1;
+  }
+  HKEY h;
+  LONG rc = RegOpenKeyExA(rootKey(root), path, 0, KEY_READ, &h);
+  if (rc != ERROR_SUCCESS) return failReg(rc);
+  DWORD subkeys = 0;
+  rc = RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                        nullptr, nullptr);
+  RegCloseKey(h);
+  if (rc != ERROR_SUCCESS) return failReg(rc);
+  if (subkeys) {
+    errno = ENOTEMPTY;
+    return -1;
+  }
+  rc = RegDeleteKeyA(rootKey(root), path);
+  return rc == ERROR_SUCCESS ? 0 : failReg(rc);
 }
 
 // --- shell links ---

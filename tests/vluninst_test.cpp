@@ -1,0 +1,145 @@
+// The uninstaller's engine: an install undone leaves the machine as it was; a user's file
+// survives with its folders; a hostile or damaged log removes nothing it should not; a removal
+// that fails keeps a log of what is left for a second run.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine_util.h"
+#include "install/registry.h"
+#include "install/vluninst.h"
+#include "tests/support/files.h"
+
+using namespace engine_util;
+
+namespace {
+
+void put(const fs::path& file, const std::string& text) {
+  fs::create_directories(file.parent_path());
+  write_whole_file(file, text);
+}
+
+class Uninstaller : public EngineTest {
+ protected:
+  void installSample() {
+    makeMedium(defaultIni(), {{"typical.lst", "s=30000\nd=DATA\nd=DATA\\SUB\nf=game.exe\nf=readme.txt\nf=DATA\\SUB\\a.bin\n"}},
+               {{"game.exe", content(20000, 1)}, {"readme.txt", "hello"}, {"DATA\\SUB\\a.bin", content(9000, 2)}});
+    ASSERT_EQ(install(), 3);
+  }
+  int uninstall(const std::string& log, VluPlan* plan) {
+    if (!vluReadPlan(log.c_str(), plan)) return -1;
+    const int rc = vluRemove(plan, nullptr, nullptr);
+    vluFreePlan(plan);
+    return rc;
+  }
+  // The machine without the shared uninstaller, which the program itself looks after. A fresh
+  // machine's registry comes into being on first use.
+  std::map<std::string, std::string> machine() {
+    char programs[INST_PATH_SIZE];
+    GetProgramsDirectory(programs, sizeof programs);
+    auto m = snapshot();
+    for (auto it = m.begin(); it != m.end();)
+      it = it->first.find("vluninst.exe") != std::string::npos ? m.erase(it) : std::next(it);
+    return m;
+  }
+};
+
+}  // namespace
+
+#ifndef _WIN32
+TEST_F(Uninstaller, InstallThenUninstallLeavesTheMachineAsItWas) {
+  auto before = machine();
+  installSample();
+  ASSERT_NE(machine(), before);
+  VluPlan plan;
+  EXPECT_EQ(uninstall(dest + "\\uninst.log", &plan), VLU_ALL_REMOVED);
+  EXPECT_EQ(machine(), before);
+}
+
+TEST_F(Uninstaller, AUsersFileSurvivesWithTheFoldersLeadingToIt) {
+  installSample();
+  put(host(dest + "\\DATA") + "/SUB/save.dat", "mine");
+  VluPlan plan;
+  EXPECT_EQ(uninstall(dest + "\\uninst.log", &plan), VLU_PARTIAL);
+  EXPECT_EQ(slurp(host(dest + "\\DATA\\SUB\\save.dat")), "mine");
+  EXPECT_FALSE(fs::exists(host(dest + "\\game.exe")));
+  EXPECT_FALSE(fs::exists(host(dest + "\\DATA\\SUB\\a.bin")));
+  EXPECT_FALSE(fs::exists(host(dest + "\\uninst.log")));  // kept folders are not a failure
+}
+
+// Every line naming a place an install cannot have made is skipped, and what it names survives.
+TEST_F(Uninstaller, HostileLinesAreSkippedAndWhatTheyNameSurvives) {
+  installSample();
+  put(host("C:\\WINDOWS") + "/WIN.INI", "x");
+  put(host("C:\\GAMES") + "/OTHER/keep.txt", "x");
+  os_hkey k;
+  ASSERT_EQ(os_reg_create(OS_HKEY_LOCAL_MACHINE, "SYSTEM\\Keep", &k, nullptr), 0);
+  os_reg_close(k);
+  const std::string hostile[] = {
+      "Copied C:\\WINDOWS\\WIN.INI",
+      "Copied " + dest + "\\..\\OTHER\\keep.txt",
+      "Copied " + dest + "/../OTHER/keep.txt",
+      "Copied C:\\GAMES\\OTHER\\keep.txt",
+      "Copied GAMES\\OTHER\\keep.txt",
+      "Copied \\\\server\\share\\keep.txt",
+      "MadeDir C:\\GAMES\\OTHER",
+      "MadeDir C:\\",
+      "MadeShortcut C:\\GAMES\\OTHER\\keep.txt",
+      "MadeShortcut " + dest + "\\game.exe",
+      "AddedRegKey \\\\HKEY_LOCAL_MACHINE\\SYSTEM\\Keep",
+      "AddedRegKey \\\\HKEY_LOCAL_MACHINE\\SOFTWARE",
+      "AddedRegKey \\\\HKEY_CURRENT_USER\\Software\\Microsoft",
+      "Deleted C:\\GAMES\\OTHER\\keep.txt",
+      "Copied",
+  };
+  std::string text = slurp(host(dest + "\\uninst.log"));
+  size_t end = text.find("-- Log End--");
+  std::string lines;
+  for (const std::string& h : hostile) lines += h + "\n";
+  text.insert(end, lines);
+  put(host(dest + "\\uninst.log"), text);
+  VluPlan plan;
+  ASSERT_EQ(vluReadPlan((dest + "\\uninst.log").c_str(), &plan), 1);
+  EXPECT_EQ(plan.skipped, int(std::size(hostile)));
+  EXPECT_EQ(vluRemove(&plan, nullptr, nullptr), VLU_PARTIAL);  // C:\GAMES holds OTHER
+  vluFreePlan(&plan);
+  EXPECT_EQ(slurp(host("C:\\WINDOWS\\WIN.INI")), "x");
+  EXPECT_EQ(slurp(host("C:\\GAMES\\OTHER\\keep.txt")), "x");
+  EXPECT_EQ(os_reg_open(OS_HKEY_LOCAL_MACHINE, "SYSTEM\\Keep", &k), 0);
+  os_reg_close(k);
+  EXPECT_FALSE(fs::exists(host(dest)));
+}
+
+TEST_F(Uninstaller, ADamagedLogRemovesNothing) {
+  installSample();
+  const std::string good = slurp(host(dest + "\\uninst.log"));
+  std::string noBegin = good, withNul = good, longLine = good;
+  noBegin.erase(noBegin.find("-- Log Begin --"), 15);
+  withNul[withNul.size() / 2] = '\0';
+  longLine.insert(longLine.find("-- Log End--"), "Copied " + dest + "\\" + std::string(600, 'x') + "\n");
+  for (const std::string& text : {noBegin, withNul, longLine, std::string()}) {
+    put(host(dest + "\\uninst.log"), text);
+    auto before = snapshot();
+    VluPlan plan;
+    EXPECT_EQ(uninstall(dest + "\\uninst.log", &plan), -1);
+    EXPECT_EQ(snapshot(), before);
+  }
+}
+
+// A file that cannot be removed keeps the log, listing only what is left; once the obstacle is
+// gone a second run finishes.
+TEST_F(Uninstaller, AFailedRemovalKeepsALogOfWhatIsLeft) {
+  installSample();
+  const std::string blocked = dest + "\\readme.txt";
+  fs::remove(host(blocked));
+  fs::create_directories(fs::path(host(dest)) / "readme.txt" / "inside");  // a folder os_remove cannot delete
+  VluPlan plan;
+  EXPECT_EQ(uninstall(dest + "\\uninst.log", &plan), VLU_PARTIAL);
+  const std::vector<std::string> left = logEntries(dest);
+  EXPECT_EQ(left, (std::vector<std::string>{"MadeDir C:\\GAMES", "MadeDir " + dest, "Copied " + blocked}));
+  fs::remove_all(fs::path(host(dest)) / "readme.txt");
+  EXPECT_EQ(uninstall(dest + "\\uninst.log", &plan), VLU_ALL_REMOVED);
+  EXPECT_FALSE(fs::exists(host("C:\\GAMES")));
+}
+#endif
