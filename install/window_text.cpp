@@ -24,35 +24,45 @@ int currentTextFlags = WINDOW_TEXT_DEFAULT_FLAGS;
 int component(float v) { return int(v * 31.0f) & 31; }
 int paletteIndex(int r, int g, int b) { return colorTable[(r << 10) | (g << 5) | b]; }
 
-// Where the line starting at `pos` ends (`end`, exclusive) and where the next one starts (`next`,
-// before its leading spaces are skipped); `broke` is false when the text ran out first.
+// Where the line starting at `pos` ends (`end`, exclusive) and where the next one starts (`next`);
+// `broke` is false when the text ran out first.
 struct LineBreak {
   size_t end;
   size_t next;
   bool broke;
 };
 
+// The first line of t[pos..len): up to a line feed, or the most whole words that fit `width`
+// (the line's first `start` pixels taken), or as much of a word too long for a line as fits (at
+// least one character). A line feed never counts towards the width. After a break the next line
+// starts past the spaces; a break that falls just before a line feed takes the line feed with
+// it, so the wrap never adds an empty line of its own.
 LineBreak nextBreak(const char* t, size_t len, size_t pos, int width, int start) {
   const int spacing = text_spacing();
   int run = start;  // width of t[pos..i-1], each character followed by the spacing
   for (size_t i = pos; i < len; ++i) {
     const char c = t[i];
+    if (c == '\n') return {i, i + 1, true};
     const int through = run + text_char_width(static_cast<unsigned char>(c));
-    if (c == '\n' && through <= width) return {i, i + 1, true};
     if (through > width) {
-      // Back to the last character that still fits.
-      long j = long(i) - 1;
-      int fit = run - spacing;
-      while (j >= long(pos) && fit > width) {
-        fit -= text_char_width(static_cast<unsigned char>(t[j])) + spacing;
-        --j;
+      // t[pos..i-1] fits and t[i] does not: break at the last space up to t[i].
+      size_t k = i;
+      while (k > pos && t[k] != ' ') --k;
+      size_t end, next;
+      if (t[k] == ' ') {
+        end = k;
+        while (end > pos && t[end - 1] == ' ') --end;
+        next = k;
+      } else if (i > pos) {
+        end = next = i;
+      } else if (pos + 1 < len) {
+        end = next = pos + 1;
+      } else {
+        return {len, len, false};  // the last character, alone on its line
       }
-      for (long k = j; k >= long(pos); --k)
-        if (t[k] == ' ') return {size_t(k), size_t(k), true};
-      if (j >= long(pos)) return {size_t(j) + 1, size_t(j) + 1, true};
-      // Not even one character fits: one per line, so that the text still comes out whole.
-      if (c == '\n') return {i, i + 1, true};
-      return {pos + 1, pos + 1, true};
+      while (next < len && t[next] == ' ') ++next;
+      if (next < len && t[next] == '\n') ++next;
+      return {end, next, true};
     }
     run = through + spacing;
   }
