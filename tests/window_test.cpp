@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -137,8 +138,11 @@ TEST_F(Toolkit, WindowTableByNameWithItsStack) {
   EXPECT_EQ(popWindow(), -1);        // ... which pops as nothing
   EXPECT_EQ(popWindow(), 0);
 
-  for (int i = 1; i < WINDOW_MAX; ++i)
-    EXPECT_EQ(createWindow(("w" + std::to_string(i)).c_str(), 0, 0, 8, 8, 0, 0), i);
+  char name[16];
+  for (int i = 1; i < WINDOW_MAX; ++i) {
+    std::snprintf(name, sizeof name, "w%d", i);
+    EXPECT_EQ(createWindow(name, 0, 0, 8, 8, 0, 0), i);
+  }
   EXPECT_EQ(createWindow("seventeenth", 0, 0, 8, 8, 0, 0), -1);
 }
 
@@ -448,10 +452,62 @@ TEST_F(Toolkit, FocusRingFollowsKeysAndClicks) {
   EXPECT_EQ(setControlFocusByName("C"), 2);
   EXPECT_EQ(setControlFocusByName("nobody"), -1);
   EXPECT_EQ(addControl("B", 0, 60, 10, 10, nullptr), 1);  // same name: same slot
-  for (int i = 3; i < CONTROLS_MAX; ++i) EXPECT_EQ(addControl(("x" + std::to_string(i)).c_str(), 0, 0, 1, 1, nullptr), i);
+  char name[16];
+  for (int i = 3; i < CONTROLS_MAX; ++i) {
+    std::snprintf(name, sizeof name, "x%d", i);
+    EXPECT_EQ(addControl(name, 0, 0, 1, 1, nullptr), i);
+  }
   EXPECT_EQ(addControl("one too many", 0, 0, 1, 1, nullptr), -1);
   EXPECT_EQ(controlsClose(), 1);
   EXPECT_EQ(getCurrentControlName(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The alpha stream's three runs against the colours they must give (the window's palette is the
+// colour cube of BACK.PCX: blending at the extremes lands on the picture's or the background's
+// own entry), and the nine-cell fill's corners and edges.
+TEST_F(Toolkit, AlphaRunsAndNineCellFill) {
+  ASSERT_EQ(createWindow("Main", 0, 0, 64, 48, 0, 0), 0);
+  selectWindow("Main");
+  ASSERT_EQ(windowDisplayWithPalette("BACK.PCX", nullptr), 1);
+  const int W = 8;
+  std::vector<uint8_t> src(W * 2), bg(W * 2), dst(W * 2, 0);
+  for (int i = 0; i < W * 2; ++i) {
+    src[size_t(i)] = uint8_t(2 + 36 * (i % 5) + i % 6);  // cube colours, none black
+    bg[size_t(i)] = uint8_t(216 - i);
+  }
+  // Row 0: copy 3, skip 2, blend 3 at alpha 255, 0, 255 (odd count: one pad byte).
+  // Row 1: a run longer than the row (cut), blending everything at alpha 0.
+  Bytes stream = {0x40, 3, 0x80, 2, 0x00, 3, 255, 0, 255, 0xEE, 0x00, 20};
+  for (int i = 0; i < 20; ++i) stream.push_back(0);
+  alphaBltBuf(src.data(), W, 2, W, bg.data(), stream.data(), dst.data(), W);
+  const std::vector<uint8_t> want = {src[0], src[1], src[2], 0, 0, src[5], bg[6], src[7],
+                                     bg[8],  bg[9],  bg[10], bg[11], bg[12], bg[13], bg[14], bg[15]};
+  EXPECT_EQ(dst, want);
+
+  // 30 x 30 cells of distinct values into 100 x 40: corners unscaled, edges tiled.
+  std::vector<uint8_t> pic(30 * 30), out(100 * 40, 0xEE);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 30; ++x) pic[size_t(y * 30 + x)] = uint8_t((y / 10) * 3 + x / 10 + 1);
+  fillBuf3x3(pic.data(), 30, 30, out.data(), 100, 40);
+  auto at = [&](int x, int y) { return out[size_t(y * 100 + x)]; };
+  for (int d = 0; d < 10; ++d) {
+    EXPECT_EQ(at(d, d), 1);
+    EXPECT_EQ(at(99 - d, d), 3);
+    EXPECT_EQ(at(d, 39 - d), 7);
+    EXPECT_EQ(at(99 - d, 39 - d), 9);
+  }
+  for (int x = 10; x < 90; ++x) {
+    EXPECT_EQ(at(x, 0), 2);
+    EXPECT_EQ(at(x, 39), 8);
+    EXPECT_EQ(at(x, 20), 5);
+  }
+  EXPECT_EQ(at(0, 20), 4);
+  EXPECT_EQ(at(99, 20), 6);
+  EXPECT_EQ(std::count(out.begin(), out.end(), 0xEE), 0);
 }
 
 }  // namespace
