@@ -103,10 +103,18 @@ int pointInRegion(const Region* region, int x, int y) {
     switch (d) {
       case -1:
       case 0:
-      case 1: total += d; break;
-      case -3: total += 1; break;
-      case 3: total -= 1; break;
-      default: total += rightOfEdge(prev, cur, x, y) ? d : -d; break;
+      case 1:
+        total += d;
+        break;
+      case -3:
+        total += 1;
+        break;
+      case 3:
+        total -= 1;
+        break;
+      default:
+        total += rightOfEdge(prev, cur, x, y) ? d : -d;
+        break;
     }
     prevQ = q;
   }

@@ -20,7 +20,7 @@ struct RegionPoint {
 
 struct Region {
   char name[32];
-  RegionPoint* points;  // count points and one more entry holding a copy of the last; owned
+  RegionPoint* points;         // count points and one more entry holding a copy of the last; owned
   int minX, minY, maxX, maxY;  // inclusive bounds; unbounded until regionSetBound
   int centreX, centreY;
   int count;

@@ -41,10 +41,10 @@ struct ModeEntry {
   int font;
 };
 const ModeEntry kModes[] = {
-    {320, 200, init_mode_320_200, 3},    {640, 480, init_mode_640_480, 0},   {640, 240, init_mode_640_240, 0},
-    {320, 400, init_mode_320_400, 3},    {640, 200, init_mode_640_200, 0},   {640, 400, init_mode_640_400, 0},
-    {800, 300, init_mode_800_300, 0},    {800, 600, init_mode_800_600, 0},   {1024, 384, init_mode_1024_384, 0},
-    {1024, 768, init_mode_1024_768, 0},  {1280, 512, init_mode_1280_512, 0}, {1280, 1024, init_mode_1280_1024, 0},
+    {320, 200, init_mode_320_200, 3},   {640, 480, init_mode_640_480, 0},   {640, 240, init_mode_640_240, 0},
+    {320, 400, init_mode_320_400, 3},   {640, 200, init_mode_640_200, 0},   {640, 400, init_mode_640_400, 0},
+    {800, 300, init_mode_800_300, 0},   {800, 600, init_mode_800_600, 0},   {1024, 384, init_mode_1024_384, 0},
+    {1024, 768, init_mode_1024_768, 0}, {1280, 512, init_mode_1280_512, 0}, {1280, 1024, init_mode_1280_1024, 0},
 };
 constexpr int kModeCount = int(sizeof(kModes) / sizeof(kModes[0]));
 
@@ -56,9 +56,7 @@ void freeSlot(ManagedWindow& w) {
 
 bool inUse(int index) { return index >= 0 && index < WINDOW_MAX && windows[index].id != -1; }
 
-bool nameIs(const ManagedWindow& w, const char* name) {
-  return w.id != -1 && windowSameName(w.name, name);
-}
+bool nameIs(const ManagedWindow& w, const char* name) { return w.id != -1 && windowSameName(w.name, name); }
 
 // The first slot in use with that name, or -1.
 int findByName(const char* name) {
@@ -78,12 +76,23 @@ void startFailed(int code) {
       std::snprintf(text, sizeof text, stringFormat("ErrInitVideo", "ii", "Cannot set the display mode %dx%d."), xres,
                     yres);
       break;
-    case WIN_ERR_MEMORY: key = "ErrInitMem"; break;
-    case WIN_ERR_FONT: key = "ErrInitFont"; break;
-    case WIN_ERR_TWICE: key = "ErrInitTwice"; break;
-    case WIN_ERR_NOT_INIT: key = "ErrInitInit"; break;
-    case WIN_ERR_TOO_BIG: key = "ErrInitBig"; break;
-    case WIN_ERR_MODE8: std::exit(1);
+    case WIN_ERR_MEMORY:
+      key = "ErrInitMem";
+      break;
+    case WIN_ERR_FONT:
+      key = "ErrInitFont";
+      break;
+    case WIN_ERR_TWICE:
+      key = "ErrInitTwice";
+      break;
+    case WIN_ERR_NOT_INIT:
+      key = "ErrInitInit";
+      break;
+    case WIN_ERR_TOO_BIG:
+      key = "ErrInitBig";
+      break;
+    case WIN_ERR_MODE8:
+      std::exit(1);
     default:
       std::snprintf(text, sizeof text, stringFormat("ErrInitUnknown", "i", "The display could not start (%d)."), code);
       break;

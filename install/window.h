@@ -206,8 +206,7 @@ void windowFreeWordList(char** lines, int count);
 int windowWrapLineWithSpacing(int window, const char* text, int width, int height, int x, int y, int colour,
                               int justification, int lineSpacing);
 // windowWrapLineWithSpacing with line spacing 0.
-int windowWrapLine(int window, const char* text, int width, int height, int x, int y, int colour,
-                   int justification);
+int windowWrapLine(int window, const char* text, int width, int height, int x, int y, int colour, int justification);
 // The number of lines the text needs (at least 1); a text ending right after a break counts the
 // empty line after it.
 int windowNumLines(const char* text, int width, int firstLineStart);

@@ -20,7 +20,6 @@ inline bool windowSameName(const char* a, const char* b) {
 
 // The current window's record, or null when none is current or its slot is free.
 inline ManagedWindow* windowCurrentRecord() {
-  return currentWindow >= 0 && currentWindow < WINDOW_MAX && windows[currentWindow].id != -1
-             ? &windows[currentWindow]
-             : nullptr;
+  return currentWindow >= 0 && currentWindow < WINDOW_MAX && windows[currentWindow].id != -1 ? &windows[currentWindow]
+                                                                                             : nullptr;
 }

@@ -19,8 +19,7 @@ namespace {
 constexpr const char* kTag = "window";
 
 // Copies a w x h picture (pitch `pitch`) to (x, y) of a dw x dh buffer, the part outside cut off.
-void copyClipped(const uint8_t* src, int pitch, int w, int h, uint8_t* dst, int dw, int dh, int x, int y,
-                 bool trans) {
+void copyClipped(const uint8_t* src, int pitch, int w, int h, uint8_t* dst, int dw, int dh, int x, int y, bool trans) {
   int sx = 0, sy = 0;
   if (x < 0) {
     sx = -x;

@@ -294,7 +294,6 @@ int windowWrapLineWithSpacing(int window, const char* text, int width, int heigh
   return count;
 }
 
-int windowWrapLine(int window, const char* text, int width, int height, int x, int y, int colour,
-                   int justification) {
+int windowWrapLine(int window, const char* text, int width, int height, int x, int y, int colour, int justification) {
   return windowWrapLineWithSpacing(window, text, width, height, x, y, colour, justification, 0);
 }

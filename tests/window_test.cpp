@@ -157,8 +157,8 @@ TEST_F(Toolkit, ScalingTakesTheNearestSourcePixel) {
     const uint32_t xs = (uint32_t(sw) << 16) / uint32_t(dw), ys = (uint32_t(sh) << 16) / uint32_t(dh);
     for (int y = 0; y < dh; ++y)
       for (int x = 0; x < dpitch; ++x) {
-        const uint8_t want = x < dw ? src[size_t(int((uint64_t(y) * ys) >> 16) * spitch + int((uint64_t(x) * xs) >> 16))]
-                                    : 0xEE;
+        const uint8_t want =
+            x < dw ? src[size_t(int((uint64_t(y) * ys) >> 16) * spitch + int((uint64_t(x) * xs) >> 16))] : 0xEE;
         ASSERT_EQ(dst[size_t(y * dpitch + x)], want) << sw << "x" << sh << " -> " << dw << "x" << dh;
       }
   }
@@ -212,7 +212,7 @@ TEST_F(Toolkit, WordWrapProperties) {
       const std::string gap = text.substr(e, next - e);
       if (gap.find('\n') != std::string::npos || lines[n + 1].empty()) continue;
       size_t upto = e + 1;  // inside a word: its next character
-      if (!gap.empty()) {     // at a space: the whole next word
+      if (!gap.empty()) {   // at a space: the whole next word
         upto = text.find_first_of(" \n", next);
         if (upto == std::string::npos) upto = text.size();
       }
@@ -286,8 +286,10 @@ TEST_F(Toolkit, PrintBufJustifiesAndCuts) {
       std::fill(buf, buf + W * H, 0);
       EXPECT_EQ(windowPrintBuf(id, text.c_str(), int(text.size()), box, H, x, 2, 77, just), 1);
       int dx = x, src = 0;
-      if (w <= box) dx += just == 1 ? box - w : just == 2 ? (box - w) / 2 : 0;
-      else src = just == 1 ? w - box : just == 2 ? (w - box) / 2 : 0;
+      if (w <= box)
+        dx += just == 1 ? box - w : just == 2 ? (box - w) / 2 : 0;
+      else
+        src = just == 1 ? w - box : just == 2 ? (w - box) / 2 : 0;
       const int cw = std::min(w, box);
       for (int yy = 0; yy < H; ++yy)
         for (int xx = 0; xx < W; ++xx) {
@@ -484,7 +486,7 @@ TEST_F(Toolkit, AlphaRunsAndNineCellFill) {
   Bytes stream = {0x40, 3, 0x80, 2, 0x00, 3, 255, 0, 255, 0xEE, 0x00, 20};
   for (int i = 0; i < 20; ++i) stream.push_back(0);
   alphaBltBuf(src.data(), W, 2, W, bg.data(), stream.data(), dst.data(), W);
-  const std::vector<uint8_t> want = {src[0], src[1], src[2], 0, 0, src[5], bg[6], src[7],
+  const std::vector<uint8_t> want = {src[0], src[1], src[2], 0,      0,      src[5], bg[6],  src[7],
                                      bg[8],  bg[9],  bg[10], bg[11], bg[12], bg[13], bg[14], bg[15]};
   EXPECT_EQ(dst, want);
 
