@@ -170,6 +170,36 @@ TEST_F(Toolkit, ScalingTakesTheNearestSourcePixel) {
   EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{1, 3, 5}));
 }
 
+// Scaling a window keeps design coordinates: its pixels and regions grow with it, and later
+// fills and regions given in design coordinates land scaled.
+TEST_F(Toolkit, ScaledWindowKeepsDesignCoordinates) {
+  ASSERT_EQ(colorBuildColorTable(cubePalette().data(), nullptr), 0);
+  ASSERT_EQ(createWindow("Main", 0, 0, 40, 20, 0, 0), 0);
+  selectWindow("Main");
+  windowGetBuffer()[1 * 40 + 3] = 9;
+  windowStartRegion(4);
+  windowAddRegionRect(10, 10, 20, 20, 1);
+  windowEndRegion();
+  windowAddRegionName("r");
+  ASSERT_EQ(scaleWindow("main", 0, 0, 80, 40), 0);
+  ASSERT_EQ(windowWidth(), 80);
+  const uint8_t* buf = windowGetBuffer();
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 80; ++x) ASSERT_EQ(buf[y * 80 + x], (x / 2 == 3 && y / 2 == 1) ? 9 : 0) << x << "," << y;
+  const Region* r = windowFindRegion(0, "R");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(pointInRegion(r, 39, 39), 1);
+  EXPECT_EQ(pointInRegion(r, 40, 30), 0);
+  windowFillRect(1, 1, 2, 2, 1.0f, 1.0f, 1.0f);
+  const uint8_t white = uint8_t(windowColorIndex(1.0f, 1.0f, 1.0f));
+  EXPECT_EQ(buf[2 * 80 + 2], white);
+  EXPECT_EQ(buf[5 * 80 + 5], white);
+  EXPECT_NE(buf[6 * 80 + 6], white);
+  windowGotoXY(5, 5);
+  EXPECT_EQ(windows[0].textX, 10);
+  EXPECT_EQ(scaleWindow("nobody", 0, 0, 10, 10), -1);
+}
+
 // Random texts: every line fits, nothing is lost or reordered, each line is as full as it can be,
 // and line feeds break exactly where they stand (wrapping the paragraphs one by one gives the same).
 TEST_F(Toolkit, WordWrapProperties) {
