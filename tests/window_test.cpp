@@ -105,11 +105,9 @@ TEST_F(Toolkit, WindowTableByNameWithItsStack) {
   ASSERT_EQ(createWindow("Main", 0, 0, 640, 480, 0, 0), 0);
   EXPECT_EQ(windowGetID(), -1);  // made, not selected
   ASSERT_EQ(createWindow("Panel", 6, 10, 100, 50, 0, 0), 1);
-  const int oldId = windowGetSpecificVRKID(1);
   EXPECT_EQ(createWindow("PANEL", 6, 10, 100, 50, 0, 0), 1);  // replaces in its slot
   EXPECT_EQ(windowGetDefined("panel"), 1);
   EXPECT_EQ(windowGetSpecificVRKID(16), -1);
-  (void)oldId;
 
   EXPECT_EQ(selectWindow("main"), 0);
   EXPECT_EQ(selectWindow("nobody"), -1);
