@@ -67,7 +67,7 @@ int sprintfBox(const char* format, ...) {
 void mouse_hide(void) { mouseHidden = true; }
 void mouse_show(void) { mouseHidden = false; }
 
-int windowDisplayWithPalette(const char*, int) { return 1; }
+int windowDisplayWithPalette(const char*, const uint8_t*) { return 1; }
 
 int windowGetVRKID(void) { return 0; }
 
