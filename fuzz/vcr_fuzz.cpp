@@ -15,6 +15,7 @@
 #include "vrk/svga.h"
 #include "vrk/vcr.h"
 #include "vrk/vrk.h"
+#include "vrk/winmain.h"
 
 namespace {
 
@@ -26,12 +27,13 @@ bool start() {
   static char dir[] = "/tmp/vcr_fuzz_XXXXXX";
   if (!mkdtemp(dir)) return false;
   FILE* in = std::fopen(FONT_FILE, "rb");
-  FILE* out = std::fopen((std::string(dir) + "/FONT0.FON").c_str(), "wb");
+  FILE* out = std::fopen((std::string(dir) + "/font0.fon").c_str(), "wb");
   for (int c; in && out && (c = std::fgetc(in)) != EOF;) std::fputc(c, out);
   if (in) std::fclose(in);
   if (out) std::fclose(out);
   if (db_init(nullptr, nullptr, (std::string(dir) + "/").c_str()) == -1) return false;
   if (plat_driver_select("headless") != 0) return false;
+  VRK95_isActive = 1;  // no entry made the program active: it has the foreground from the start
   win_set_minimized_title("vcr fuzz");
   if (win_init(small_mode, nullptr, 0) != WIN_OK) return false;
   register_pause(-100, nullptr);

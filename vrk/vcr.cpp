@@ -109,14 +109,15 @@ int real_mouse(int dx, int dy, int buttons) {
   return 1;
 }
 
-// Waits (at most VCR_MAX_WAIT) until `target` ms have passed since the start.
+// Waits (at most VCR_MAX_WAIT) until `target` ms have passed since the start. The wait is
+// measured from its own beginning, so that a start time the recording moved far off (or a clock
+// that wrapped) cannot make it endless.
 void wait_until(int64_t target) {
-  int64_t now = elapsed_time(vcr_start_time);
-  const int64_t deadline = target < now + VCR_MAX_WAIT ? target : now + VCR_MAX_WAIT;
-  while (now < deadline) {
-    plat_wait_events(int(deadline - now));
-    now = elapsed_time(vcr_start_time);
-  }
+  const int64_t wait = target - int64_t(elapsed_time(vcr_start_time));
+  if (wait <= 0) return;
+  const int ms = wait < VCR_MAX_WAIT ? int(wait) : VCR_MAX_WAIT;
+  const uint32_t began = get_time();
+  for (int waited = 0; waited < ms; waited = elapsed_time(began)) plat_wait_events(ms - waited);
 }
 
 // Waits so that the passes between the last event played and `e` are spread over their interval.
