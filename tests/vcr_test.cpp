@@ -25,7 +25,9 @@ Bytes be(uint32_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) b.push_back(char(v >> (8 * i)));
   return b;
 }
-Bytes start_record(int x, int y, int layout) { return be(1, 4) + be(0, 4) + be(0, 4) + be(x, 4) + be(y, 4) + be(layout, 4); }
+Bytes start_record(int x, int y, int layout) {
+  return be(1, 4) + be(0, 4) + be(0, 4) + be(x, 4) + be(y, 4) + be(layout, 4);
+}
 Bytes key(uint32_t time, uint32_t counter, int scan) { return be(2, 4) + be(time, 4) + be(counter, 4) + be(scan, 2); }
 Bytes mouse(uint32_t time, uint32_t counter, int dx, int dy, int b) {
   return be(3, 4) + be(time, 4) + be(counter, 4) + be(dx, 4) + be(dy, 4) + be(b, 4);

@@ -16,8 +16,8 @@ namespace {
 
 int vcr_state = VCR_IDLE;
 vcr_event* vcr_buffer = nullptr;
-int vcr_buffer_index = 0;  // next slot
-int vcr_buffer_end = 0;    // slots filled by the last read (playback)
+int vcr_buffer_index = 0;     // next slot
+int vcr_buffer_end = 0;       // slots filled by the last read (playback)
 bool vcr_file_ended = false;  // a read failed: nothing after it is trusted
 db_file* vcr_file = nullptr;
 uint32_t vcr_start_time = 0;

@@ -41,7 +41,8 @@ int show(const char* path) {
     if (type == 2)
       std::printf(" 0x%02X\n", get(in, at + 12, 2));
     else
-      std::printf(" %d %d %d\n", int32_t(get(in, at + 12, 4)), int32_t(get(in, at + 16, 4)), int32_t(get(in, at + 20, 4)));
+      std::printf(" %d %d %d\n", int32_t(get(in, at + 12, 4)), int32_t(get(in, at + 16, 4)),
+                  int32_t(get(in, at + 20, 4)));
     at += size;
   }
   if (at != in.size()) std::fprintf(stderr, "vcr_text: damaged from byte %zu\n", at);
@@ -61,7 +62,10 @@ int pack(const char* path, const char* out_path) {
     long v[6] = {};
     int got = std::sscanf(line, "%15s %li %li %li %li %li", word, &v[0], &v[1], &v[2], &v[3], &v[4]);
     if (got <= 0) continue;
-    const int type = !std::strcmp(word, "start") ? 1 : !std::strcmp(word, "key") ? 2 : !std::strcmp(word, "mouse") ? 3 : 0;
+    const int type = !std::strcmp(word, "start")   ? 1
+                     : !std::strcmp(word, "key")   ? 2
+                     : !std::strcmp(word, "mouse") ? 3
+                                                   : 0;
     if (type == 0 || got != (type == 2 ? 4 : 6)) {
       std::fprintf(stderr, "vcr_text: %s:%d: not an event\n", path, n);
       std::fclose(f);
