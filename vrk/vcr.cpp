@@ -318,6 +318,11 @@ int vcr_update(void) {
 }
 
 void VRK_vcr_start_from_env(void) {
+  // Only the first start of the window system: a program that starts it again must neither
+  // replay the file from its beginning nor record over what it recorded.
+  static bool started = false;
+  if (started) return;
+  started = true;
   const char* play = std::getenv("VRK_PLAY");
   const char* record = std::getenv("VRK_RECORD");
   const bool playing = play && *play;

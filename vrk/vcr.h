@@ -67,7 +67,7 @@ int vcr_load_record(vcr_event* e, db_file* f);
 int VRK_vcr_record_file(db_file* f);
 // Plays an open stream (owned as above), like vcr_play; 1 or 0.
 int VRK_vcr_play_file(db_file* f, int conditions, vcr_notify_fn fn);
-// The window system's start: VRK_PLAY=FILE plays FILE with no stop conditions (live input
-// follows), else VRK_RECORD=FILE records into FILE until the end; FILE is a name in the running
-// system's own terms (os_fopen_native).
+// The window system's first start in a program: VRK_PLAY=FILE plays FILE with no stop conditions
+// (live input follows), else VRK_RECORD=FILE records into FILE until the end; FILE is a name in
+// the running system's own terms (os_fopen_native). Later starts do nothing.
 void VRK_vcr_start_from_env(void);
