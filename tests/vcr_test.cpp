@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/os.h"
+#include "tests/support/env.h"
 #include "tests/support/files.h"
 #include "tests/vrk_util.h"
 #include "vrk/kb.h"
@@ -33,9 +34,13 @@ Bytes mouse(uint32_t time, uint32_t counter, int dx, int dy, int b) {
   return be(3, 4) + be(time, 4) + be(counter, 4) + be(dx, 4) + be(dy, 4) + be(b, 4);
 }
 
+bool started_before = false;  // the window system was started in this program already
+
 class Vcr : public vrk_util::Stage {
  protected:
   void SetUp() override {
+    if (!started_before) first_start = true;
+    started_before = true;
     Stage::SetUp();
     plat_headless_set_time(1000);
     ASSERT_EQ(start(64, 48), WIN_OK);
@@ -47,6 +52,7 @@ class Vcr : public vrk_util::Stage {
   }
   FontArchive fonts;
   TempDir dir{"vcr"};
+  bool first_start = false;
 
   db_file* open(const std::string& name, const char* mode) {
     return db_fopen_file(os_fopen_native(dir.file(name).c_str(), mode), mode);
@@ -65,6 +71,37 @@ class Vcr : public vrk_util::Stage {
     return codes;
   }
 };
+
+// VRK_RECORD at the program's first start of the window system (this suite runs first).
+class VcrEnv : public Vcr {
+ protected:
+  void SetUp() override {
+    set_env("VRK_RECORD", dir.file("env.vcr").c_str());
+    Vcr::SetUp();
+  }
+  void TearDown() override {
+    set_env("VRK_RECORD", nullptr);
+    set_env("VRK_PLAY", nullptr);
+    Vcr::TearDown();
+  }
+};
+
+TEST_F(VcrEnv, TheFirstStartRecordsUntilTheEndAndLaterStartsLeaveTheFileAlone) {
+  if (!first_start) GTEST_SKIP() << "needs the program's first start of the window system";
+  int x, y;
+  mouse_get_position(&x, &y);
+  EXPECT_EQ(vcr_status(), VCR_RECORDING);
+  plat_headless_key(0x1E, 1);
+  get_input();
+  win_exit();
+  const Bytes recorded = start_record(x, y, KB_ENGLISH_US) + key(0, 1, 0x1E);
+  EXPECT_EQ(file("env.vcr"), recorded);
+  set_env("VRK_PLAY", dir.file("env.vcr").c_str());
+  ASSERT_EQ(start(64, 48), WIN_OK);
+  EXPECT_EQ(vcr_status(), VCR_IDLE);
+  win_exit();
+  EXPECT_EQ(file("env.vcr"), recorded);
+}
 
 std::vector<int> ends;
 void on_end(int condition) { ends.push_back(condition); }
