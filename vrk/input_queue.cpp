@@ -12,6 +12,7 @@
 #include "vrk/mouse.h"
 #include "vrk/svga.h"
 #include "vrk/text.h"
+#include "vrk/vcr.h"
 #include "vrk/vrk.h"
 #include "vrk/winmain.h"
 
@@ -194,7 +195,8 @@ void get_input_position(int* x, int* y) {
 
 void process_bk(void) {
   VRK_do_bk_process();
-  mouse_info();
+  // A pass in which a playback moved the mouse does not read the real one.
+  if (vcr_update() != 3) mouse_info();
   int e = win_check_all_buttons();
   if (e != -1) {
     VRK_add_input_buffer(e);

@@ -16,6 +16,7 @@
 #include "vrk/mouse.h"
 #include "vrk/svga.h"
 #include "vrk/text.h"
+#include "vrk/vcr.h"
 #include "vrk/vrk.h"
 #include "vrk/vrk_internal.h"
 #include "vrk/winmain.h"
@@ -157,6 +158,8 @@ int win_init(win_mode_fn mode, win_reset_fn, int flags) {
     registered = true;
     std::atexit(exit_at_end);
   }
+  // Every program can record its input or play a recording from the start (VRK_RECORD, VRK_PLAY).
+  VRK_vcr_start_from_env();
   return WIN_OK;
 }
 
@@ -165,6 +168,7 @@ void win_exit(void) {
   if (running) return;
   running = 1;
   if (VRK_win_init_flag) {
+    if (vcr_status() != VCR_IDLE) vcr_stop();
     VRK_intr_exit();
     mouse_hide();
     for (int i = num_windows - 1; i >= 0; --i) {
@@ -258,7 +262,7 @@ void win_drag(int id) {
   Rect old = w->rect;
   auto poll = [] {
     VRK_do_bk_process();
-    mouse_info();
+    if (vcr_update() != 3) mouse_info();
   };
   int x0, y0, x1, y1;
   mouse_get_position(&x0, &y0);
