@@ -411,6 +411,50 @@ TEST_F(Toolkit, RegionsOfAWindow) {
   EXPECT_EQ(windows[0].regionCount, 0);
 }
 
+// The regions' mouse dispatch over a scripted mouse path: entering, a press held past the hold
+// time (one held event), the release inside; a press outside dragged in sends only the enter until
+// every button is up; leaving sends the exit; a callback deleting a region ends the pass.
+TEST_F(Toolkit, RegionDispatchFollowsTheMouse) {
+  ASSERT_EQ(createWindow("Main", 100, 100, 64, 48, 0, 0), 0);
+  selectWindow("Main");
+  windowStartRegion(4);
+  windowAddRegionRect(10, 10, 30, 30, 0);
+  windowEndRegion();
+  windowAddRegionName("Box");
+  static std::vector<int> events;
+  events.clear();
+  windowAddRegionCfunc("box", [](Region*, void*, int event) { events.push_back(event); }, nullptr);
+  auto at = [](int x, int y, int buttons) { windowCheckRegion(0, 100 + x, 100 + y, buttons); };
+  at(5, 5, 0);
+  EXPECT_TRUE(events.empty());
+  at(15, 15, 0);                                 // enter
+  at(15, 15, MOUSE_LEFT_PRESSED);                // press
+  at(15, 15, MOUSE_LEFT_HELD);                   // held, too early
+  plat_headless_advance(260);
+  at(15, 15, MOUSE_LEFT_HELD);                   // held past the hold time
+  at(15, 15, MOUSE_LEFT_HELD);                   // no second held event
+  at(15, 15, 0);                                 // release
+  at(40, 40, 0);                                 // exit
+  EXPECT_EQ(events, (std::vector<int>{2, 0, 5, 1, 3}));
+  events.clear();
+  at(40, 40, MOUSE_LEFT_PRESSED);                // pressed outside
+  at(15, 15, MOUSE_LEFT_HELD);                   // dragged in: enter only
+  plat_headless_advance(300);
+  at(15, 15, MOUSE_LEFT_HELD);
+  at(15, 15, 0);                                 // released: no release event
+  at(15, 15, MOUSE_LEFT_PRESSED);                // a fresh press counts again
+  EXPECT_EQ(events, (std::vector<int>{2, 0}));
+  events.clear();
+  // A callback that deletes a region ends the pass at once.
+  windowAddRegionCfunc("box", [](Region*, void*, int event) {
+    events.push_back(event);
+    windowDeleteRegion("box");
+  }, nullptr);
+  at(15, 15, 0);
+  EXPECT_EQ(events, (std::vector<int>{1}));
+  EXPECT_EQ(windowCheckRegionExists("box"), 0);
+}
+
 // A panel's loop: Tab moves on, Up moves back, a click focuses the control under it, and every
 // input code goes to the focused control.
 TEST_F(Toolkit, FocusRingFollowsKeysAndClicks) {
