@@ -101,9 +101,11 @@ TEST_F(Buttons, PushButtonWalksEveryTransition) {
       {-30, 0, 0, 0, 1, kHover},    // enter
       {0, 0, 2, 0, -1, kHover},     // right press without right-button registration: nothing
       {0, 0, 0, 0, -1, kHover},
-      {0, 40, 0, 0, 2, kUp},        // out of the window: exit
-      {0, -40, 1, 0, -1, kUp},      // back in with the left button down: nothing
-      {0, 0, 0, 0, -1, kUp},        // released there: it was never pressed here
+      {0, 0, 1, 0, 3, kDown},       // press
+      {0, 40, 1, 0, 2, kUp},        // dragged out of the window: exit
+      {0, 0, 0, 0, -1, kUp},        // released out there
+      {0, -40, 1, 0, -1, kUp},      // back in with a new press, made off the button
+      {0, 0, 0, 0, -1, kUp},        // released on it: not a click of this button
   };
   int n = 0;
   for (const Step& s : steps) {
