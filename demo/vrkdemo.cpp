@@ -118,7 +118,7 @@ bool make_archive(const std::string& path) {
 
 int textured = -1, typing = -1, glass = -1, handle = -1, menus = -1;
 constexpr int kFileKey = 289, kHelpKey = 291;  // Alt-F, Alt-H
-constexpr int kMessageCode = 1001;              // the "Message" button
+constexpr int kMessageCode = 1001;             // the "Message" button
 const char* const file_items[] = {"Message box", "Timed message", "", "Quit"};
 const char* const help_items[] = {"About"};
 std::string typed;
@@ -306,7 +306,8 @@ bool on_menu(int c) {
   if (key == kFileKey && c == 0) win_msg("A message box, chosen from the File menu.", 180, 190, 260 | TEXT_SHADOW);
   if (key == kFileKey && c == 1) win_timed_msg("A timed message: it goes by itself.", 7 | TEXT_SHADOW);
   if (key == kFileKey && c == 3) quit = true;
-  if (key == kHelpKey && c == 0) win_msg("vrkdemo: windows, buttons, menus\nand dialogs of the window system.", 180, 190, 260);
+  if (key == kHelpKey && c == 0)
+    win_msg("vrkdemo: windows, buttons, menus\nand dialogs of the window system.", 180, 190, 260);
   return true;
 }
 

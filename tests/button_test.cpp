@@ -33,8 +33,7 @@ class Buttons : public vrk_util::Stage {
  protected:
   FontArchive fonts{{vrk_util::color_pal_member()}};
   int win = -1;
-  uint8_t up[kButtonW * kButtonH], down[kButtonW * kButtonH], hover[kButtonW * kButtonH],
-      off[kButtonW * kButtonH];
+  uint8_t up[kButtonW * kButtonH], down[kButtonW * kButtonH], hover[kButtonW * kButtonH], off[kButtonW * kButtonH];
   void SetUp() override {
     Stage::SetUp();
     plat_headless_set_time(1000);
@@ -50,8 +49,8 @@ class Buttons : public vrk_util::Stage {
   }
   // A button at window x (y 20) with codes 1 enter, 2 exit, 3 press, 4 release (+ 10 * n).
   int add(int x, int flags, int n = 0) {
-    return win_register_button(win, x, 20, kButtonW, kButtonH, 1 + 10 * n, 2 + 10 * n, 3 + 10 * n, 4 + 10 * n, up,
-                               down, hover, flags);
+    return win_register_button(win, x, 20, kButtonW, kButtonH, 1 + 10 * n, 2 + 10 * n, 3 + 10 * n, 4 + 10 * n, up, down,
+                               hover, flags);
   }
   // One mouse poll and the state machine's event.
   int step(int dx, int dy, int buttons) {
@@ -87,25 +86,23 @@ struct Step {
 TEST_F(Buttons, PushButtonWalksEveryTransition) {
   add(20, 0);  // screen (30, 30)-(59, 44); the hot spot starts at (80, 60)
   const Step steps[] = {
-      {-35, -23, 0, 0, 1, kHover},  // enter
-      {0, 0, 1, 0, 3, kDown},       // press
-      {0, 0, 1, 100, -1, kDown},    // held
-      {0, 0, 1, 160, 3, kDown},     // held 250 ms: the press repeats
-      {30, 0, 1, 0, 2, kUp},        // dragged off: exit
-      {-30, 0, 1, 0, 1, kUp},       // back on while held: enter
-      {0, 0, 0, 0, 4, kHover},      // released on it: release
-      {0, 0, 1, 0, 3, kDown},       // press again
-      {30, 0, 1, 0, 2, kUp},        // off
-      {0, 0, 0, 0, -1, kUp},        // released off it: no release code
-      {0, 0, 0, 0, -1, kUp},
-      {-30, 0, 0, 0, 1, kHover},    // enter
-      {0, 0, 2, 0, -1, kHover},     // right press without right-button registration: nothing
-      {0, 0, 0, 0, -1, kHover},
-      {0, 0, 1, 0, 3, kDown},       // press
-      {0, 40, 1, 0, 2, kUp},        // dragged out of the window: exit
-      {0, 0, 0, 0, -1, kUp},        // released out there
-      {0, -40, 1, 0, -1, kUp},      // back in with a new press, made off the button
-      {0, 0, 0, 0, -1, kUp},        // released on it: not a click of this button
+      {-35, -23, 0, 0, 1, kHover},                             // enter
+      {0, 0, 1, 0, 3, kDown},                                  // press
+      {0, 0, 1, 100, -1, kDown},                               // held
+      {0, 0, 1, 160, 3, kDown},                                // held 250 ms: the press repeats
+      {30, 0, 1, 0, 2, kUp},                                   // dragged off: exit
+      {-30, 0, 1, 0, 1, kUp},                                  // back on while held: enter
+      {0, 0, 0, 0, 4, kHover},                                 // released on it: release
+      {0, 0, 1, 0, 3, kDown},                                  // press again
+      {30, 0, 1, 0, 2, kUp},                                   // off
+      {0, 0, 0, 0, -1, kUp},                                   // released off it: no release code
+      {0, 0, 0, 0, -1, kUp},       {-30, 0, 0, 0, 1, kHover},  // enter
+      {0, 0, 2, 0, -1, kHover},                                // right press without right-button registration: nothing
+      {0, 0, 0, 0, -1, kHover},    {0, 0, 1, 0, 3, kDown},     // press
+      {0, 40, 1, 0, 2, kUp},                                   // dragged out of the window: exit
+      {0, 0, 0, 0, -1, kUp},                                   // released out there
+      {0, -40, 1, 0, -1, kUp},                                 // back in with a new press, made off the button
+      {0, 0, 0, 0, -1, kUp},                                   // released on it: not a click of this button
   };
   int n = 0;
   for (const Step& s : steps) {

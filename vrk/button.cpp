@@ -66,15 +66,17 @@ void button_draw(Button* b, Window* w, uint8_t* image, bool now, const Rect* cli
       const uint8_t* src = look + size_t(part.uly - s.uly) * size_t(bw) + size_t(part.ulx - s.ulx);
       uint8_t* dst = w->buffer + size_t(part.uly - w->rect.uly) * size_t(w->width) + size_t(part.ulx - w->rect.ulx);
       (b->flags & BUTTON_TRANS ? trans_buf_to_buf : buf_to_buf)(src, part.lrx - part.ulx + 1, part.lry - part.uly + 1,
-                                                              bw, dst, w->width);
+                                                                bw, dst, w->width);
     }
   }
   const bool changed = normal_image(b, b->current_image) != image;
   b->current_image = look;
   if (now) VRK_win_refresh(w, &s, nullptr);
   if (sound && changed) {
-    if (image == b->down_image && b->press_sound_func) b->press_sound_func(b->id, b->press_code);
-    else if (image == b->up_image && b->release_sound_func) b->release_sound_func(b->id, b->release_code);
+    if (image == b->down_image && b->press_sound_func)
+      b->press_sound_func(b->id, b->press_code);
+    else if (image == b->up_image && b->release_sound_func)
+      b->release_sound_func(b->id, b->release_code);
   }
 }
 
@@ -175,8 +177,7 @@ int finish(Event& e, int* event) {
 Button* button_create(int win, int x, int y, int width, int height, int enter, int exit, int press, int release,
                       uint8_t* up, uint8_t* down, uint8_t* hover, int flags) {
   Window* w = VRK_find(win);
-  if (!w || !w->buffer || width <= 0 || height <= 0 || x < 0 || y < 0 || x + width > w->width ||
-      y + height > w->height)
+  if (!w || !w->buffer || width <= 0 || height <= 0 || x < 0 || y < 0 || x + width > w->width || y + height > w->height)
     return nullptr;
   if ((down || hover) && !up) return nullptr;
   auto* b = static_cast<Button*>(mem_malloc(sizeof(Button)));
@@ -203,8 +204,10 @@ Button* button_create(int win, int x, int y, int width, int height, int enter, i
 // Paints a text button's face: background, optionally lightened, the text, two bevels and the
 // black edge.
 void paint_text_face(const Window* w, uint8_t* img, int bw, int bh, int x, int y, const char* text, bool up) {
-  if (w->color == 256 && VRK_texture) buf_texture(img, bw, bh, bw, VRK_texture, w->tx + x, w->ty + y);
-  else buf_fill(img, bw, bh, bw, w->color & 0xFF);
+  if (w->color == 256 && VRK_texture)
+    buf_texture(img, bw, bh, bw, VRK_texture, w->tx + x, w->ty + y);
+  else
+    buf_fill(img, bw, bh, bw, w->color & 0xFF);
   if (up) lighten_buf(img, bw, bh, bw);
   const int tx = up ? 8 : 9, ty = up ? 3 : 4;
   text_to_buf(img + size_t(ty) * size_t(bw) + size_t(tx), text, bw - tx, bw,
@@ -247,8 +250,7 @@ int win_register_text_button(int win, int x, int y, int enter, int exit, int pre
   if (up && down) {
     paint_text_face(w, up, bw, bh, x, y, text, true);
     paint_text_face(w, down, bw, bh, x, y, text, false);
-    b = button_create(win, x, y, bw, bh, enter, exit, press, release, up, down, nullptr,
-                      flags & ~BUTTON_CALLER_IMAGES);
+    b = button_create(win, x, y, bw, bh, enter, exit, press, release, up, down, nullptr, flags & ~BUTTON_CALLER_IMAGES);
   }
   if (!b) {
     mem_free(up);
@@ -303,8 +305,10 @@ int win_register_right_button(int id, int press, int release, button_fn press_fu
   b->right_release_code = release;
   b->right_press_func = press_func;
   b->right_release_func = release_func;
-  if (press != -1 || release != -1 || press_func || release_func) b->flags |= BUTTON_RIGHT;
-  else b->flags &= ~BUTTON_RIGHT;
+  if (press != -1 || release != -1 || press_func || release_func)
+    b->flags |= BUTTON_RIGHT;
+  else
+    b->flags &= ~BUTTON_RIGHT;
   return 0;
 }
 
@@ -341,8 +345,10 @@ int win_delete_button(int id) {
   Window* w = nullptr;
   Button* b = find(id, &w);
   if (!b) return -1;
-  if (b->prev) b->prev->next = b->next;
-  else w->button_list = b->next;
+  if (b->prev)
+    b->prev->next = b->next;
+  else
+    w->button_list = b->next;
   if (b->next) b->next->prev = b->prev;
   win_fill(w->id, b->rect.ulx, b->rect.uly, width_of(b), height_of(b), w->color);
   if (w->hover_button == b) w->hover_button = nullptr;
@@ -400,8 +406,10 @@ int win_set_button_rest_state(int id, int down, int send) {
     button_draw(b, w, b->up_image, true, nullptr, false);
   } else if (down && !is_down(b)) {
     // The program decides: a check group's limit does not apply, a radio group still keeps one.
-    if (b->group && (b->flags & BUTTON_RADIO)) group_allows(b);
-    else if (b->group) ++b->group->num_down;
+    if (b->group && (b->flags & BUTTON_RADIO))
+      group_allows(b);
+    else if (b->group)
+      ++b->group->num_down;
     b->flags |= BUTTON_IS_DOWN;
     code = b->press_code;
     button_draw(b, w, b->down_image, true, nullptr, false);
@@ -570,8 +578,7 @@ int VRK_check_buttons(Window* w, int* event) {
             if (!(x->flags & BUTTON_STAY_DOWN)) {
               x->flags &= ~BUTTON_IS_DOWN;
               if (x->group) --x->group->num_down;
-              e.set(x, left ? x->release_code : x->right_release_code,
-                    left ? x->release_func : x->right_release_func);
+              e.set(x, left ? x->release_code : x->right_release_code, left ? x->release_func : x->right_release_func);
             }
           } else if (!group_allows(x)) {
             x = nullptr;

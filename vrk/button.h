@@ -21,17 +21,17 @@ typedef void (*button_group_fn)(int id);
 
 // Button flags.
 enum : int {
-  BUTTON_TOGGLE = 0x01,       // stays down after a click until clicked again or raised by its group
-  BUTTON_ON_PRESS = 0x02,     // (toggles) changes state when the mouse button goes down, not up
-  BUTTON_STAY_DOWN = 0x04,    // (toggles) a down toggle cannot be raised by clicking it
-  BUTTON_DISABLED = 0x08,     // no events, disabled images
-  BUTTON_DRAG = 0x10,         // pressing it drags its window
-  BUTTON_TRANS = 0x20,        // images copied with transparency (pixel value 0)
-  BUTTON_ALWAYS_CODE = 0x40,  // queue the code even when a routine handles the event
+  BUTTON_TOGGLE = 0x01,            // stays down after a click until clicked again or raised by its group
+  BUTTON_ON_PRESS = 0x02,          // (toggles) changes state when the mouse button goes down, not up
+  BUTTON_STAY_DOWN = 0x04,         // (toggles) a down toggle cannot be raised by clicking it
+  BUTTON_DISABLED = 0x08,          // no events, disabled images
+  BUTTON_DRAG = 0x10,              // pressing it drags its window
+  BUTTON_TRANS = 0x20,             // images copied with transparency (pixel value 0)
+  BUTTON_ALWAYS_CODE = 0x40,       // queue the code even when a routine handles the event
   BUTTON_CALLER_IMAGES = 0x10000,  // the caller owns the images
-  BUTTON_IS_DOWN = 0x20000,   // state: down (toggles; push buttons of a group while held)
-  BUTTON_RADIO = 0x40000,     // member of a radio group
-  BUTTON_RIGHT = 0x80000,     // the right mouse button is handled
+  BUTTON_IS_DOWN = 0x20000,        // state: down (toggles; push buttons of a group while held)
+  BUTTON_RADIO = 0x40000,          // member of a radio group
+  BUTTON_RIGHT = 0x80000,          // the right mouse button is handled
 };
 
 constexpr int BUTTON_MAX_GROUPS = 64;

@@ -56,9 +56,19 @@ int win_yes_no(const char* question, int x, int y, int colour) {
   int answer = -1;
   while (answer == -1) {
     switch (VRK_intr_input()) {
-      case 27: case 'n': case 'N': answer = 0; break;
-      case 13: case ' ': case 'y': case 'Y': answer = 1; break;
-      default: break;
+      case 27:
+      case 'n':
+      case 'N':
+        answer = 0;
+        break;
+      case 13:
+      case ' ':
+      case 'y':
+      case 'Y':
+        answer = 1;
+        break;
+      default:
+        break;
     }
   }
   win_delete(id);

@@ -240,8 +240,10 @@ int win_list_select_at(const char* title, const char* const* items, int count, w
     if (code == -1 || code == -2) continue;
     if (code == 27) break;
     bool choose = false;
-    if (code == 328) highlight(l, l.lit - 1);
-    else if (code == 336) highlight(l, l.lit + 1);
+    if (code == 328)
+      highlight(l, l.lit - 1);
+    else if (code == 336)
+      highlight(l, l.lit + 1);
     else if (code == 329) {  // Page Up
       l.top = std::max(l.top - l.visible, 0);
       highlight(l, l.lit - l.visible);
@@ -260,7 +262,9 @@ int win_list_select_at(const char* title, const char* const* items, int count, w
       Rect r;
       win_get_rect(id, &r);
       const int range = std::max(count - l.visible, 1);
-      const int thumb_y = r.uly + l.ly + (l.visible * h - std::min(std::max(4, l.visible * h * l.visible / count), l.visible * h)) * l.top / range;
+      const int thumb_y =
+          r.uly + l.ly +
+          (l.visible * h - std::min(std::max(4, l.visible * h * l.visible / count), l.visible * h)) * l.top / range;
       highlight(l, l.lit + (my < thumb_y ? -l.visible : l.visible));
     } else if (code >= kLineEnter && code < kLineEnter + l.visible) {
       if (l.top + code - kLineEnter < count) highlight(l, l.top + code - kLineEnter);
