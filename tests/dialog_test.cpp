@@ -78,6 +78,14 @@ class Dialogs : public vrk_util::Stage {
     plat_headless_at_key(t, code, 1);
     plat_headless_at_key(t + 10, code, 0);
   }
+  // Taps the keys one after another from t, 20 ms apart; the time after the last.
+  static uint32_t type(uint32_t t, const std::vector<int>& keys) {
+    for (int k : keys) {
+      tap(t, k);
+      t += 20;
+    }
+    return t;
+  }
   // Mouse steps at t: move the hot spot from (x0, y0) to (x, y), then press and release there.
   static void click_at(uint32_t t, int x0, int y0, int x, int y) {
     plat_headless_at_mouse(t, x - x0, y - y0, 0);
@@ -164,15 +172,15 @@ TEST_F(Dialogs, MenuOpenedByItsKeyWalkedAndClosed) {
   ASSERT_EQ(win_register_menu_pulldown(win, 60, "Edit", 274, 3, edit, 260, 257), 0);
   win_draw(win);
   const auto before = screen();
-  // Alt-F, Down, Down, Right (to Edit), Left (back to File: nothing lit), Down, Down, Up past the
-  // separator... Enter chooses "Save".
+  // Alt-F, Left (the first: nothing), Down, Down, Right (to Edit), Left (back to File: nothing
+  // lit), Down, Down, Down past the separator to "Quit", Up back over it; Enter chooses "Save".
   plat_headless_at_key(t0 + 100, 0x38, 1);
   tap(t0 + 101, 0x21);
   plat_headless_at_key(t0 + 120, 0x38, 0);
-  const int walk[] = {0xD0, 0xD0, 0xCD, 0xCB, 0xD0, 0xD0, 0xD0, 0xC8};
-  for (int i = 0; i < 8; ++i) tap(t0 + 200 + 100 * uint32_t(i), walk[i]);
+  const int walk[] = {0xCB, 0xD0, 0xD0, 0xCD, 0xCB, 0xD0, 0xD0, 0xD0, 0xC8};
+  for (int i = 0; i < 9; ++i) tap(t0 + 150 + 100 * uint32_t(i), walk[i]);
   tap(t0 + 1100, 0x1C);
-  look_at(t0 + 1050);
+  look_at(t0 + 1060);
   EXPECT_EQ(poll_until(t0 + 1200), (std::vector<int>{289, 1}));
   EXPECT_TRUE(golden_capture("dialog_menu.hex"));
   // Alt-E, Right on the last pull-down (nothing), Escape: nothing chosen.
@@ -240,6 +248,42 @@ TEST_F(Dialogs, TimedMessagesGoAfterTheirTimeOrWhenClicked) {
     px.insert(px.end(), s.begin() + y * kW + places[0].ulx, s.begin() + y * kW + places[0].lrx + 1);
   EXPECT_TRUE(golden_picture("dialog_timed.hex", px.data(), places[0].lrx - places[0].ulx + 1,
                              places[0].lry - places[0].uly + 1, places[0].lrx - places[0].ulx + 1));
+}
+
+TEST_F(Dialogs, EntryBoxesAndListKeepToTheirLimits) {
+  constexpr int a = 0x1E, b = 0x30, c = 0x2E, d = 0x20, e = 0x12, f = 0x21, x = 0x2D, q = 0x10;
+  constexpr int bs = 0x0E, enter = 0x1C, esc = 0x01, up = 0xC8, down = 0xD0, end = 0xCF;
+  // At most max characters, whatever is typed.
+  char text[6] = "";
+  type(t0 + 100, {a, b, c, d, e, f, bs, x, enter});
+  EXPECT_EQ(win_get_str(text, 5, "Name", 20, 30), 0);
+  EXPECT_STREQ(text, "abcdx");
+  // Escape cancels and leaves what was typed.
+  char other[6] = "";
+  type(get_time() + 50, {q, esc});
+  EXPECT_EQ(win_get_str(other, 5, "Name", 20, 30), -1);
+  EXPECT_STREQ(other, "q");
+  // A number out of range brings a message (the Escape goes to it), then the entry again.
+  int value = 50;
+  type(get_time() + 50, {bs, bs, 0x02, 0x03, 0x0B, enter, esc, bs, enter});
+  EXPECT_EQ(win_get_num_i(&value, 1, 99, 1, "Count", 20, 30), 0);
+  EXPECT_EQ(value, 12);
+  value = 500;  // moved to the limit first; Down by the step
+  type(get_time() + 50, {down, enter});
+  EXPECT_EQ(win_get_num_i(&value, 1, 99, 5, "Count", 20, 30), 0);
+  EXPECT_EQ(value, 94);
+  EXPECT_EQ(win_get_num_i(&value, 10, 9, 1, "Count", 20, 30), -1);
+  // The list: a letter jumps, Down moves, End goes to the last, Enter chooses.
+  static const char* const fruit[] = {"Apple", "Banana", "Cherry", "Damson", "Elder", "Fig",
+                                      "Grape", "Hazel",  "Ivy",    "Jujube", "Kiwi",  "Lime"};
+  type(get_time() + 50, {c, down, enter});
+  EXPECT_EQ(win_list_select("Fruit", fruit, 12, nullptr, 20, 30, 260), 3);
+  type(get_time() + 50, {end, up, enter});
+  EXPECT_EQ(win_list_select_at("Fruit", fruit, 12, nullptr, 20, 30, 260, 4), 10);
+  type(get_time() + 50, {esc});
+  EXPECT_EQ(win_list_select("Fruit", fruit, 12, nullptr, 20, 30, 260), -1);
+  EXPECT_EQ(num_windows, 1);
+  EXPECT_TRUE(screen() == painter(kW, kH));
 }
 
 }  // namespace
