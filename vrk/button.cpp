@@ -243,7 +243,6 @@ int win_register_text_button(int win, int x, int y, int enter, int exit, int pre
   Window* w = VRK_find(win);
   if (!w || !text) return -1;
   const int bw = text_width(text) + 16, bh = text_height() + 6;
-  if (bw <= 16 && !*text) return -1;
   auto* up = static_cast<uint8_t*>(mem_malloc(size_t(bw) * size_t(bh)));
   auto* down = static_cast<uint8_t*>(mem_malloc(size_t(bw) * size_t(bh)));
   Button* b = nullptr;
