@@ -1,8 +1,9 @@
 // vrkdemo: the window system at work on 640 x 480 x 8. Overlapping windows (one textured, one
 // transparent, one that the mouse drags), text typed into a window (held keys repeat; F2 switches
-// between the English US and German layouts), the pause window (Alt-P, Escape ends it), screen
-// dumps (Alt-C writes "scr%.5d.bmp", F12 the screen as the driver shows it to "vrkdemo.bmp");
-// Escape ends the program. Runs on every display driver
+// between the English US and German layouts), a window with a menu bar (Alt-F, Alt-H or a click
+// on a title) and a button that opens a message box, timed messages, the pause window (Alt-P,
+// Escape ends it), screen dumps (Alt-C writes "scr%.5d.bmp", F12 the screen as the driver shows
+// it to "vrkdemo.bmp"); Escape ends the program. Runs on every display driver
 // (VRK_VIDEO picks one). The palette, font and texture come from an archive the demo packs at
 // start (VRKDEMO_ARCHIVE names another one with the same members).
 //
@@ -22,8 +23,10 @@
 #include "kit/build.h"
 #include "platform/bmp.h"
 #include "platform/driver.h"
+#include "vrk/button.h"
 #include "vrk/grbuf.h"
 #include "vrk/input.h"
+#include "vrk/intrface.h"
 #include "vrk/kb.h"
 #include "vrk/mouse.h"
 #include "vrk/svga.h"
@@ -103,7 +106,11 @@ bool make_archive(const std::string& path) {
 
 // --- the windows ---
 
-int textured = -1, typing = -1, glass = -1, handle = -1;
+int textured = -1, typing = -1, glass = -1, handle = -1, menus = -1;
+constexpr int kFileKey = 289, kHelpKey = 291;  // Alt-F, Alt-H
+constexpr int kMessageCode = 1001;             // the "Message" button
+const char* const file_items[] = {"Message box", "Timed message", "", "Quit"};
+const char* const help_items[] = {"About"};
 std::string typed;
 int last_code = -1;
 bool quit = false;
@@ -147,6 +154,16 @@ void make_windows() {
   win_print(handle, "Drag me", 0, 16, 14, 7);
   win_shaded_box(handle, 16, 40, 160, 80, 258, 259);
   win_draw(handle);
+
+  menus = win_add(396, 310, 232, 150, 256, 0);
+  win_border(menus);
+  const int h = text_height();
+  win_register_menu_bar(menus, 6, 6, 220, h + 6, 7, 258);
+  win_register_menu_pulldown(menus, 8, "File", kFileKey, 4, file_items, 7, 257);
+  win_register_menu_pulldown(menus, 60, "Help", kHelpKey, 1, help_items, 7, 257);
+  win_print(menus, "Alt-F, Alt-H: the menus", 0, 16, h + 22, 260 | TEXT_SHADOW);
+  win_register_text_button(menus, 16, 64, -1, -1, -1, kMessageCode, "Message", 0);
+  win_draw(menus);
 }
 
 // Writes what is on the screen (read back through the driver) as an 8-bit BMP.
@@ -166,8 +183,28 @@ void dump(const char* path) {
   if (f) std::fclose(f);
 }
 
+// A menu's choice comes as its hot key, then the item's index.
+int menu_key = -1;
+bool on_menu(int c) {
+  if (menu_key == -1) {
+    if (c != kFileKey && c != kHelpKey) return false;
+    menu_key = c;
+    return true;
+  }
+  const int key = menu_key;
+  menu_key = -1;
+  if (key == kFileKey && c == 0) win_msg("A message box, chosen from the File menu.", 180, 190, 260 | TEXT_SHADOW);
+  if (key == kFileKey && c == 1) win_timed_msg("A timed message: it goes by itself.", 7 | TEXT_SHADOW);
+  if (key == kFileKey && c == 3) quit = true;
+  if (key == kHelpKey && c == 0)
+    win_msg("vrkdemo: windows, buttons, menus\nand dialogs of the window system.", 180, 190, 260);
+  return true;
+}
+
 void on_code(int c) {
+  if (on_menu(c)) return;
   last_code = c;
+  if (c == kMessageCode) win_msg("The button opened this box.\nEscape or Done closes it.", 200, 200, 260 | TEXT_SHADOW);
   if (c == 27) quit = true;
   if (c == 390) dump("vrkdemo.bmp");  // F12
   if (c == 316) kb_set_layout(kb_get_layout() == KB_GERMAN ? KB_ENGLISH_US : KB_GERMAN);  // F2

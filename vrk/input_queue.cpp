@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "color/color.h"
+#include "vrk/button.h"
 #include "vrk/dxinput.h"
 #include "vrk/input.h"
 #include "vrk/input_internal.h"
@@ -260,6 +261,9 @@ int default_pause_window(void) {
   if (id == -1) return -1;
   win_border(id);
   text_to_buf(win_get_buf(id) + 8 * width + 16, "Paused", width - 16, width, colorTable[0x7C00]);
+  // "Done" ends the pause like Escape.
+  win_register_text_button(id, (width - text_width("Done") - 16) / 2, height - 8 - text_height() - 6, -1, -1, -1, 27,
+                           "Done", 0);
   win_draw(id);
   return id;
 }

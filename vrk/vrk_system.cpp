@@ -33,7 +33,7 @@ int opened_database = -1;  // the default database win_init opened, until win_ex
 void free_window(Window* w) {
   Button* b = w->button_list;
   while (b) {
-    Button* next = VRK_button_next(b);
+    Button* next = b->next;
     VRK_delete_button(b);
     b = next;
   }
@@ -307,8 +307,8 @@ int win_check_all_buttons(void) {
 Button* VRK_find_button(int id, Window** w) {
   if (!VRK_win_init_flag) return nullptr;
   for (int i = 0; i < num_windows; ++i)
-    for (Button* b = window[i]->button_list; b; b = VRK_button_next(b))
-      if (VRK_button_id(b) == id) {
+    for (Button* b = window[i]->button_list; b; b = b->next)
+      if (b->id == id) {
         if (w) *w = window[i];
         return b;
       }
@@ -318,10 +318,9 @@ Button* VRK_find_button(int id, Window** w) {
 int VRK_check_menu_bars(int code) {
   if (!VRK_win_init_flag || code == -1) return code;
   for (int i = num_windows - 1; i >= 1; --i) {
-    if (window[i]->menu_bar) {
-      int r = VRK_menu_hot_key(window[i]->menu_bar, code);
-      if (r != code) return r;
-    }
+    if (MenuBar* bar = window[i]->menu_bar)
+      for (int j = 0; j < bar->count; ++j)
+        if (bar->pulldowns[j].hot_key == code) return VRK_process_menu(bar, j);
     if (window[i]->flags & WIN_MODAL) break;
   }
   return code;
