@@ -2,7 +2,8 @@
 // compared without regard to case), one of them current, with a stack of windows that were
 // current before. Most calls act on the current window. Also: the start and close of the window
 // system, nearest-pixel scaling, text output and word wrap (window_text.cpp), pictures in windows
-// (window_picture.cpp) and the window-level region calls (window_region.cpp).
+// (window_picture.cpp), the window-level region calls (window_region.cpp), named buttons
+// (window_button.cpp), and the input poll with the regions' mouse dispatch (window_input.cpp).
 //
 // Results: 1 success, 0 failure; indices and ids -1 when missing. Calls on the current window
 // return 0 (null, -1 for ids) when none is current or its slot is free.

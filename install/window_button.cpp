@@ -1,7 +1,10 @@
 // Named buttons of managed windows: their pictures (a default bevelled look, image files or
 // buffers, a text label), their registration with the window system's buttons, and the events of
 // those buttons turned back into the callbacks attached to each button by name.
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "color/color.h"
 #include "install/datafile.h"

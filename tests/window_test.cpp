@@ -411,6 +411,45 @@ TEST_F(Toolkit, RegionsOfAWindow) {
   EXPECT_EQ(windows[0].regionCount, 0);
 }
 
+// Window buttons by name: the default bevelled look with a centred label (golden picture), the
+// callback told of on, press and release once per click inside, never of a release outside; a
+// button added again under its name replaces the old one in place.
+TEST_F(Toolkit, WindowButtonsLookAndReportTheirClicks) {
+  ASSERT_EQ(colorBuildColorTable(cubePalette().data(), nullptr), 0);  // black, white and greys to bevel with
+  ASSERT_EQ(createWindow("Main", 80, 40, 160, 80, 0, 0), 0);
+  selectWindow("Main");
+  windowShow();
+  ASSERT_EQ(windowAddButton("ok", 20, 20, 80, 24, 0), 1);
+  ASSERT_EQ(windowAddButton("OK", 20, 20, 80, 24, 0), 1);  // replaced in place
+  EXPECT_EQ(windows[0].buttonCount, 1);
+  EXPECT_EQ(windowAddButtonText("Ok", "Next"), 1);
+  static std::vector<int> events;
+  events.clear();
+  windowAddButtonCfunc("ok", [](void*, int event) { events.push_back(event); }, nullptr);
+  windowDraw();
+  const WindowButton& b = windows[0].buttons[0];
+  EXPECT_TRUE(golden_picture("window_button.hex", b.normal, b.width, b.height, b.width));
+  mouse_show();
+  auto step = [](int dx, int dy, int buttons) {
+    plat_headless_mouse(dx, dy, buttons);
+    for (int i = 0; i < 3; ++i) get_input();
+  };
+  mouse_set_position(80 + 5, 40 + 5);
+  step(0, 0, 0);
+  step(30, 25, 0);  // onto the button
+  step(0, 0, 1);    // press
+  step(0, 0, 0);    // release inside
+  EXPECT_EQ(events, (std::vector<int>{2, 0, 1}));
+  events.clear();
+  step(0, 0, 1);     // press, then dragged off and released outside
+  step(100, 0, 1);
+  step(0, 0, 0);
+  EXPECT_EQ(std::count(events.begin(), events.end(), 1), 0);
+  EXPECT_EQ(windowGetButtonID("nothing"), -1);
+  EXPECT_EQ(windowDeleteButton("ok"), 1);
+  EXPECT_EQ(windows[0].buttonCount, 0);
+}
+
 // The regions' mouse dispatch over a scripted mouse path: entering, a press held past the hold
 // time (one held event), the release inside; a press outside dragged in sends only the enter until
 // every button is up; leaving sends the exit; a callback deleting a region ends the pass.
