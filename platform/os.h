@@ -51,6 +51,9 @@ int os_mkdir(const char* path);
 int os_rmdir(const char* path);
 // Deletes a file; 0 / -1.
 int os_remove(const char* path);
+// Deletes a file, or, when the system cannot delete it now because it is in use (a running
+// program), has it deleted when the machine next starts; 0 / -1.
+int os_remove_later(const char* path);
 // 0 when the file or directory exists, else -1.
 int os_access(const char* path);
 // 1 when both paths name one existing file (the same file reached by two names, links

@@ -10,6 +10,7 @@
 #include "install/registry.h"
 #include "install/vluninst.h"
 #include "tests/support/files.h"
+#include "tests/support/run_tool.h"
 
 using namespace engine_util;
 
@@ -141,5 +142,63 @@ TEST_F(Uninstaller, AFailedRemovalKeepsALogOfWhatIsLeft) {
   fs::remove_all(fs::path(host(dest)) / "readme.txt");
   EXPECT_EQ(uninstall(dest + "\\uninst.log", &plan), VLU_ALL_REMOVED);
   EXPECT_FALSE(fs::exists(host("C:\\GAMES")));
+}
+#endif
+
+#if !defined(_WIN32) && defined(VLUNINST_EXE)
+namespace {
+
+// A played session that presses and releases each scan code in turn, one per pass.
+std::string session(const std::vector<int>& scans) {
+  std::string out;
+  auto be32 = [&](uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8) out += char(v >> s);
+  };
+  for (uint32_t v : {1u, 0u, 0u, 320u, 240u, 0u}) be32(v);
+  uint32_t counter = 5;
+  for (int scan : scans)
+    for (int code : {scan, scan | 0x80}) {
+      be32(2);
+      be32(0);
+      be32(counter += 5);
+      out += char(0);
+      out += char(code);
+    }
+  return out;
+}
+
+}  // namespace
+
+// The program itself: /S removes everything, its own shared copy included, and exits 0; asked,
+// Escape (No) removes nothing and exits 1, Enter (Yes) removes everything.
+TEST_F(Uninstaller, TheProgramUndoesAnInstallSilentlyOrWhenTheUserSaysYes) {
+  const auto before = machine();
+  const auto whole = snapshot();
+  installSample();
+  ASSERT_EQ(copyUninstallToWindows(), 1);
+  const std::string log = "-f" + dest + "\\uninst.log";
+  ToolResult r = run_tool("timeout", {"60", VLUNINST_EXE, "/S", log}, tmp);
+  os_host_reset();  // the program changed the machine: forget what this process had read of it
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(snapshot(), whole);  // the shared uninstaller went too: no other product names it
+
+  ASSERT_EQ(install(), 3);  // again, from the same medium
+  ASSERT_EQ(copyUninstallToWindows(), 1);
+  const auto installed = snapshot();
+  write_whole_file(tmp / "no.vcr", session({0x01}));  // Escape answers the question No
+  setenv("VRK_VIDEO", "headless", 1);
+  setenv("VRK_PLAY", (tmp / "no.vcr").c_str(), 1);
+  r = run_tool("timeout", {"60", VLUNINST_EXE, log}, tmp);
+  os_host_reset();
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(snapshot(), installed);
+  write_whole_file(tmp / "yes.vcr", session({0x1C, 0x01}));  // Enter: Yes; Escape closes the closing message
+  setenv("VRK_PLAY", (tmp / "yes.vcr").c_str(), 1);
+  r = run_tool("timeout", {"60", VLUNINST_EXE, "-f", dest + "\\uninst.log"}, tmp);
+  os_host_reset();
+  unsetenv("VRK_PLAY");
+  unsetenv("VRK_VIDEO");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(machine(), before);
 }
 #endif

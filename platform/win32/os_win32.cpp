@@ -115,6 +115,22 @@ int os_rmdir(const char* path) { return path && _rmdir(path) == 0 ? 0 : -1; }
 
 int os_remove(const char* path) { return path && std::remove(path) == 0 ? 0 : -1; }
 
+int os_remove_later(const char* path) {
+  if (!path) return -1;
+  if (DeleteFileA(path)) return 0;
+  const DWORD e = GetLastError();
+  if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) {
+    errno = ENOENT;
+    return -1;
+  }
+  // A running program's own file: the system removes it at the next start.
+  if ((e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION) &&
+      MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+    return 0;
+  errno = EACCES;
+  return -1;
+}
+
 int os_access(const char* path) { return path && _access(path, 0) == 0 ? 0 : -1; }
 
 namespace {
