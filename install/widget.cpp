@@ -111,12 +111,14 @@ int widgetDoInput(void) {
 
 void initWidgets(void) {
   for (UpdateRegion*& r : updateRegions) r = nullptr;
+  widgetResetBackgroundField(0);
   widgetResetTextRegions(0);
   real_win_delete_status_bar("");
   windowSetWidgetsFunc([](int vrkId) { win_delete_widgets(vrkId); });
 }
 
 void widgetsClose(void) {
+  widgetResetBackgroundField(1);
   widgetResetTextRegions(1);
   real_win_delete_status_bar("");
   for (int i = 0; i < UPDATE_REGIONS_MAX; ++i) win_delete_update_region(i);

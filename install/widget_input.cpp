@@ -162,6 +162,13 @@ void doCursor(const TextInputRegion& rec) {
   win_draw_rect(r->window, &box);
 }
 
+// After a key the cursor shows at once, and blinks on from there.
+void showCursorNow(const TextInputRegion& rec) {
+  blinkOn = 0;
+  blinkTime = get_time() - kBlinkMs;
+  doCursor(rec);
+}
+
 // The button that turns a click on the box into the edit of field `index`; its id, or -1.
 int coverWithButton(const TextRegion&, int) { return -1; }
 
@@ -178,6 +185,7 @@ void editLoop(int index) {
   const int savedCursor = rec->cursor;
   for (;;) {
     winUpdateBackgroundTextInputRegion(rec->textRegion, rec);
+    showCursorNow(*rec);
     int key;
     do {
       doCursor(*rec);
@@ -331,7 +339,7 @@ void winManualUpdateTextInputRegion(int key) {
       break;
   }
   winUpdateBackgroundTextInputRegion(BTIR.textRegion, &BTIR);
-  doCursor(BTIR);
+  showCursorNow(BTIR);
 }
 
 void winAutoUpdateTextInputRegion(int key) { winManualUpdateTextInputRegion(key); }
@@ -382,4 +390,15 @@ void winDeleteBackgroundTextInputRegion(void) {
   BTIRoldStuff = nullptr;
   BTIR = TextInputRegion{};
   BTIRactive = 0;
+}
+
+void widgetResetBackgroundField(int release) {
+  if (release) {
+    winDeleteBackgroundTextInputRegion();
+    return;
+  }
+  BTIR = TextInputRegion{};
+  BTIRactive = 0;
+  BTIRoldStuff = nullptr;
+  editing = 0;
 }

@@ -7,3 +7,6 @@
 int widgetStatusBarWindow(void);
 // Forgets (freeTables 0) or frees (1) the text-region and text-input-region tables.
 void widgetResetTextRegions(int freeTables);
+// Removes the background field (release 1: as winDeleteBackgroundTextInputRegion does; 0: only
+// forgets it, at start-up).
+void widgetResetBackgroundField(int release);
