@@ -1,7 +1,8 @@
 // Copy throughput of transferFiles (progress updates through the window-system stand-in) against
 // `cp -r` of the same tree, in the same run, on one file system. The tree (default 256 MB: many
 // small files and a few large ones) is made once under the temporary directory; set
-// TRANSFER_BENCH_MB for a smaller one. Counter "ratio" = cp time / transferFiles time (1.0 means
+// TRANSFER_BENCH_MB for a smaller one, or TRANSFER_BENCH_FILES=N for a tree of N small files only
+// (512 bytes to 4 KB: what the per-file costs, such as the uninstall log's, weigh against). Counter "ratio" = cp time / transferFiles time (1.0 means
 // as fast as cp; the target is at least 0.85).
 #include <benchmark/benchmark.h>
 
@@ -40,7 +41,10 @@ Tree& tree() {
   if (t.ready) return t;
   uint64_t mb = 256;
   if (const char* env = std::getenv("TRANSFER_BENCH_MB")) mb = std::max<uint64_t>(1, std::strtoull(env, nullptr, 10));
-  t.base = fs::temp_directory_path() / ("transfer_bench_" + std::to_string(mb));
+  uint64_t fileCount = 0;
+  if (const char* env = std::getenv("TRANSFER_BENCH_FILES")) fileCount = std::strtoull(env, nullptr, 10);
+  t.base = fs::temp_directory_path() /
+           (fileCount ? "transfer_bench_files_" + std::to_string(fileCount) : "transfer_bench_" + std::to_string(mb));
   t.medium = t.base / "medium";
   t.root = t.base / "root";
   const uint64_t target = mb << 20;
@@ -50,15 +54,15 @@ Tree& tree() {
   uint64_t small = 0;
   unsigned x = 12345;
   int index = 0;
-  while (small < target / 2) {
+  while (fileCount ? uint64_t(index) < fileCount : small < target / 2) {
     x = x * 1103515245u + 12345u;
-    uint64_t size = 1024 + (x >> 8) % (63 * 1024);
+    uint64_t size = fileCount ? 512 + (x >> 8) % (3584 + 1) : 1024 + (x >> 8) % (63 * 1024);
     if (index % 32 == 0) list += "d=PRODUCT\\D" + std::to_string(index / 32) + "\n";
     files.push_back({"PRODUCT\\D" + std::to_string(index / 32) + "\\F" + std::to_string(index) + ".DAT", size});
     small += size;
     ++index;
   }
-  uint64_t large = target - std::min(target, small);
+  uint64_t large = fileCount ? 0 : target - std::min(target, small);
   for (int i = 0; i < 4 && large; ++i) files.push_back({"PRODUCT\\BIG" + std::to_string(i) + ".PAK", large / 4});
   list.insert(0, "d=PRODUCT\n");
   bool exists = fs::exists(t.base / "done");

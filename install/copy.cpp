@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "db/db.h"
 #include "install/config.h"
@@ -43,22 +45,20 @@ float lastFraction = 0.0f;
 
 enum class Copy { next, cancelled };
 
-// Ends one file after a failed or short write: the partial file is removed, so that nothing the
-// install wrote is left behind untracked. Should the removal fail, the file is logged instead, so
-// the uninstaller still finds it.
+// Ends one file after a failed or short write: the partial file is removed (the log, written
+// ahead, still names it for the uninstaller should the removal fail).
 void writeFailed(int in, int out, int err) {
   if (in >= 0) os_close(in);
   os_close(out);
   sprintfBox(stringFormat("ErrWriteFile", "is", "Error %d while writing %s."), err, dest);
-  if (os_remove(dest) == 0) {
+  if (os_remove(dest) == 0)
     debug_printf("Write error %d: partial file %s removed\n", err, dest);
-  } else {
-    debug_printf("Write error %d: partial file %s could not be removed, logged\n", err, dest);
-    uninstLogEntry("Copied %s", dest);
-  }
+  else
+    debug_printf("Write error %d: partial file %s could not be removed\n", err, dest);
 }
 
 // Copies the medium's file `rel` to `dest`, polling the input once per block of what was copied.
+// The log named the destination before this call.
 Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
   // Opening the destination empties it: a destination that is the source itself (the medium's own
   // folder chosen as the destination) would lose the file, and logging it would let a removal
@@ -82,9 +82,8 @@ Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
       return Copy::next;
     }
     if (got < 0) {
-      // The destination exists (perhaps partly written): it is logged so removal finds it.
+      // The destination exists (perhaps partly written); the log names it, so removal finds it.
       sprintfBox(stringFormat("ErrReadFile", "s", "Cannot read %s."), rel);
-      uninstLogEntry("Copied %s", dest);
       if (in >= 0) os_close(in);
       os_close(out);
       return Copy::next;
@@ -94,10 +93,9 @@ Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
       if (os_close(out) != 0) {  // a write the system held back failed at the end
         int err = errno;
         sprintfBox(stringFormat("ErrWriteFile", "is", "Error %d while writing %s."), err, dest);
-        if (os_remove(dest) != 0) uninstLogEntry("Copied %s", dest);
+        os_remove(dest);
         return Copy::next;
       }
-      uninstLogEntry("Copied %s", dest);
       return Copy::next;
     }
     for (long at = 0; at < got; at += COPY_BLOCK_SIZE) {
@@ -116,6 +114,39 @@ Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
     }
     got = os_copy(in, out, copyBuffer, sizeof copyBuffer, &writeError);
   }
+}
+
+// The destination of list line `text` into `dest`: 'd' or 'f', or 0 for a line that makes
+// nothing (another kind, an unsafe path, a path too long).
+char lineTarget(const char* text) {
+  const bool isDir = text[0] == 'd' && text[1] == '=';
+  const bool isFile = text[0] == 'f' && text[1] == '=';
+  if ((!isDir && !isFile) || !isSafeRelativePath(text + 2) || !joinPath(dest, sizeof dest, destPath, text + 2)) return 0;
+  normalizePath(dest);
+  return isDir ? 'd' : 'f';
+}
+
+// The first pass over the list: the entries of every folder to make and every file to copy, in
+// the order the second pass makes them, then the log made durable.
+void logAhead(db_file* list) {
+  std::set<std::string> planned;  // folders named already (upper case): they do not exist yet
+  while (int got = readListLine(list, line, sizeof line)) {
+    if (got < 0) continue;
+    const char kind = lineTarget(line);
+    if (kind == 'd') {
+      forEachMissingDir(
+          dest,
+          [](const char* level, void* ctx) {
+            std::string key = level;
+            for (char& c : key) c = c >= 'a' && c <= 'z' ? char(c - 32) : c;
+            if (static_cast<std::set<std::string>*>(ctx)->insert(key).second) uninstLogEntry("MadeDir %s", level);
+          },
+          &planned);
+    } else if (kind == 'f' && !os_same_file(line + 2, dest)) {
+      uninstLogEntry("Copied %s", dest);
+    }
+  }
+  uninstSync();
 }
 
 }  // namespace
@@ -180,6 +211,18 @@ void transferFiles(void) {
   }
   uint64_t typeSize = type->size;
 
+  // Write-ahead: every folder and file the list will make is named in the log, and the log is on
+  // the disk, before the first of them is made. A killed install or a power loss then leaves
+  // nothing the log does not name; an entry whose file was never made costs the removal nothing.
+  logAhead(list);
+  db_fclose(list);
+  list = db_fopen(listName, "rt");
+  if (!list) {
+    sprintfBox("%s", getString("ErrFileList"));
+    progressClose();
+    return;
+  }
+
   while (int got = readListLine(list, line, sizeof line)) {
     if (got < 0) {  // never act on a cut path: the rest of the line would name another file
       sprintfBox(textOr("ErrListLine", "s", "A line of the file list is too long and was skipped:\n%.60s..."), line);
@@ -197,8 +240,9 @@ void transferFiles(void) {
       sprintfBox(textOr("ErrPathTooLong", "s", "Path too long, skipped:\n%s"), rel);
       continue;
     }
+    normalizePath(dest);  // the log names the folder or file itself, as the uninstaller expects
     if (isDir) {
-      if (!createDir(dest)) sprintfBox(stringFormat("ErrCreateDir", "s", "Cannot create the directory %s."), dest);
+      if (!createDirUnlogged(dest)) sprintfBox(stringFormat("ErrCreateDir", "s", "Cannot create the directory %s."), dest);
       continue;
     }
     if (copyFile(rel, totalWritten, typeSize) == Copy::cancelled) {

@@ -205,7 +205,7 @@ int existsDir(const char* path) { return path && os_access(path) == 0 ? 1 : 0; }
 
 // Each call makes its missing parent at most once: if mkdir still reports a missing parent after
 // the parent was made, the directory cannot be made and the call gives up.
-int createDir(const char* path) {
+int createDirUnlogged(const char* path) {
   if (!path) return 0;
   char dir[INST_PATH_SIZE];
   if (std::snprintf(dir, sizeof dir, "%s", path) >= static_cast<int>(sizeof dir)) {
@@ -222,7 +222,6 @@ int createDir(const char* path) {
   while (true) {
     if (os_mkdir(dir) == 0) {
       debug_printf("MadeDir %s\n", dir);
-      uninstLogEntry("MadeDir %s", dir);
       return 1;
     }
     int err = errno;
@@ -240,11 +239,46 @@ int createDir(const char* path) {
     char parent[INST_PATH_SIZE];
     std::memcpy(parent, dir, static_cast<size_t>(slash - dir));
     parent[slash - dir] = '\0';
-    if (createDir(parent) != 1) {
+    if (createDirUnlogged(parent) != 1) {
       debug_printf("Couldn't make directory '%s'!\n", parent);
       return 0;
     }
     parentMade = true;
   }
+}
+
+int forEachMissingDir(const char* path, void (*fn)(const char* level, void* ctx), void* ctx) {
+  if (!path || !isFullDrivePath(path)) return 0;
+  char dir[INST_PATH_SIZE];
+  if (std::snprintf(dir, sizeof dir, "%s", path) >= static_cast<int>(sizeof dir)) return 0;
+  size_t len = std::strlen(dir);
+  while (len > 3 && dir[len - 1] == '\\') dir[--len] = '\0';
+  // Every level below the drive, outermost first; below a missing level all are missing.
+  bool missing = false;
+  for (size_t i = 3; i <= len; ++i) {
+    if (i < len && dir[i] != '\\') continue;
+    const char saved = dir[i];
+    dir[i] = '\0';
+    if (dir[i - 1] != '\\') {
+      missing = missing || !existsDir(dir);
+      if (missing) fn(dir, ctx);
+    }
+    dir[i] = saved;
+  }
+  return 1;
+}
+
+int createDir(const char* path) {
+  // The log names each level before it is made, and is durable before the first one is.
+  int logged = 0;
+  forEachMissingDir(
+      path,
+      [](const char* level, void* ctx) {
+        uninstLogEntry("MadeDir %s", level);
+        ++*static_cast<int*>(ctx);
+      },
+      &logged);
+  if (logged) uninstSync();
+  return createDirUnlogged(path);
 }
 

@@ -53,8 +53,15 @@ char getDriveLetter(int type, int index);
 // Frees every drive-list text; 1.
 int freeDriveSizes(void);
 
-// Makes `path` and any missing parents, logging each directory made ("MadeDir"), outermost first;
-// 1 when the directory exists afterwards.
+// Makes `path` and any missing parents, outermost first; each is named in the log ("MadeDir")
+// before it is made, and the log is durable before the first is made. 1 when the directory exists
+// afterwards.
 int createDir(const char* path);
+// The same without writing the log, for a caller that logged the levels ahead.
+int createDirUnlogged(const char* path);
+// Calls fn with every level of full path `path` (its parents and itself) that does not exist yet,
+// outermost first; 1, or 0 (fn never called) for a path that is not a full path on a drive or is
+// too long.
+int forEachMissingDir(const char* path, void (*fn)(const char* level, void* ctx), void* ctx);
 // 1 when `path` exists.
 int existsDir(const char* path);

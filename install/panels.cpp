@@ -40,7 +40,7 @@ int panelInstalling(void) {
       sprintfBox("%s", "Some registry entries are missing in INSTALL.INI!");
     } else {
       debug_printf("Adding registry keys...\n");
-      regSetLogFunc(uninstLogEntry);
+      regSetLogFunc(uninstLogEntrySync);
       regAddAppKeys(company, title, version, destPath, executable);
       regAddUninstallKey(title, destPath);
     }

@@ -3,6 +3,7 @@
 // the install's source and destination paths.
 #include "install/pathutil.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -33,6 +34,30 @@ int isFullDrivePath(const char* path) {
   if (!path) return 0;
   char d = path[0];
   return ((d >= 'A' && d <= 'Z') || (d >= 'a' && d <= 'z')) && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
+int normalizePath(char* path) {
+  if (!isFullDrivePath(path)) return 0;
+  std::string out(path, 2);  // "C:"
+  const char* p = path + 2;
+  while (*p) {
+    while (*p == '\\' || *p == '/') ++p;
+    const char* end = p;
+    while (*end && *end != '\\' && *end != '/') ++end;
+    const std::string_view part(p, size_t(end - p));
+    if (part == "..") {
+      const size_t cut = out.rfind('\\');
+      if (cut == std::string::npos) return 0;
+      out.resize(cut);
+    } else if (!part.empty() && part != ".") {
+      out += '\\';
+      out += part;
+    }
+    p = end;
+  }
+  if (out.size() == 2) out += '\\';
+  std::memcpy(path, out.c_str(), out.size() + 1);  // never longer than the input
+  return 1;
 }
 
 int joinPath(char* dest, size_t size, const char* left, const char* right) {
@@ -119,7 +144,7 @@ int processDirStack(void) {
   while (top) {
     DirNode* node = top;
     top = node->next;
-    if (os_rmdir(node->path) != 0) {
+    if (os_rmdir(node->path) != 0 && errno != ENOENT) {  // logged ahead but never made: nothing to do
       debug_printf("Could not remove directory %s\n", node->path);
       ++failures;
     }

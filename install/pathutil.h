@@ -15,6 +15,10 @@ extern char destPath[INST_PATH_SIZE];    // destination chosen on the install pa
 // 1 when `path` is a full path on a drive ("C:\..."); anything else would be read against the
 // current directory, which is the medium itself.
 int isFullDrivePath(const char* path);
+// Resolves "." and ".." parts and doubled separators of full path `path` in place, as the system
+// would ("C:\A\..\B" becomes "C:\B"); 1, or 0 (path unchanged) when ".." would climb above the
+// drive or the path is not a full path on a drive.
+int normalizePath(char* path);
 // Joins `left` and `right` with one backslash (none added when left ends with one) into dest;
 // 0 (dest empty) when the result does not fit `size`.
 int joinPath(char* dest, size_t size, const char* left, const char* right);

@@ -63,7 +63,8 @@ int createLevel(os_reg_root root, const char* path, os_hkey* key) {
   *slash = '\\';
   if (!parentOk) return 0;
 
-  // The parent exists now, so this creates exactly one level.
+  // The parent exists now, so this creates exactly one level; the log names it first.
+  if (logFunc && logFunc("AddedRegKey \\\\%s\\%s", rootName(root), copy) < 0) return 0;
   int createdNew = 0;
   os_hkey created = nullptr;
   if (os_reg_create(root, copy, &created, &createdNew) != 0) return 0;
@@ -71,7 +72,6 @@ int createLevel(os_reg_root root, const char* path, os_hkey* key) {
     os_reg_close(created);
     return 0;
   }
-  if (logFunc) logFunc("AddedRegKey \\\\%s\\%s", rootName(root), copy);
   if (depth == 0 && key) *key = created;
   else os_reg_close(created);
   return 1;
@@ -199,10 +199,13 @@ int makeShortcut(const char* folder, const char* destPath, const char* nameKey, 
     debug_printf("Shortcut folder path too long: %s\n", folder);
     return 0;
   }
-  if (os_mkdir(linkFolder) == 0) uninstLogEntry("MadeDir %s", linkFolder);
+  // The log names the folder and the link before they are made.
+  if (os_access(linkFolder) != 0) {
+    uninstLogEntrySync("MadeDir %s", linkFolder);
+    os_mkdir(linkFolder);
+  }
   debug_printf("%s: fullPath %s\n", folder, targetPath);
   if (os_access(targetPath) != 0) return 0;  // no shortcut to a file that was not installed
-  if (!AddFolderIcon(linkFolder, name, targetPath, destPath, nullptr, 0, 0)) return 0;
-  if (uninstLogEntry("MadeShortcut %s\\%s.lnk", linkFolder, name) < 0) return 0;
-  return 1;
+  if (uninstLogEntrySync("MadeShortcut %s\\%s.lnk", linkFolder, name) < 0) return 0;
+  return AddFolderIcon(linkFolder, name, targetPath, destPath, nullptr, 0, 0) ? 1 : 0;
 }

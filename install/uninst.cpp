@@ -1,6 +1,7 @@
 // Uninstall log: writer, the move into the destination and the cancel-time removal.
 #include "install/uninst.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -74,22 +75,49 @@ int uninstCreate(const char* title, const char* destPath) {
                "\n"
                "-- Log Begin --\n",
                title ? title : "", date, time);
+  uninstSync();
   return 1;
 }
 
-int uninstLogEntry(const char* format, ...) {
+namespace {
+
+int writeEntry(const char* format, va_list args) {
   char entry[UNINST_ENTRY_SIZE];
-  va_list args;
-  va_start(args, format);
   int n = std::vsnprintf(entry, sizeof entry, format, args);
-  va_end(args);
   if (n < 0 || n >= static_cast<int>(sizeof entry)) {
     // A cut entry would name a different path; better none than a wrong one.
     debug_printf("uninst.log: entry of %d characters does not fit, not written: %.80s...\n", n, entry);
     return -1;
   }
-  if (fp) std::fprintf(fp, "%s\n", entry);
+  if (fp) {
+    // Each entry reaches the system at once: a killed installer leaves no entry in a buffer.
+    std::fprintf(fp, "%s\n", entry);
+    std::fflush(fp);
+  }
   return n;
+}
+
+}  // namespace
+
+int uninstLogEntry(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int n = writeEntry(format, args);
+  va_end(args);
+  return n;
+}
+
+int uninstLogEntrySync(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int n = writeEntry(format, args);
+  va_end(args);
+  uninstSync();
+  return n;
+}
+
+void uninstSync(void) {
+  if (fp && os_fsync_stream(fp) != 0) debug_printf("uninst.log: cannot make the log durable (errno %d)\n", errno);
 }
 
 int uninstIsOpen(void) { return fp ? 1 : 0; }
@@ -172,7 +200,8 @@ int deinstall(void) {
     *arg++ = '\0';
     if (!*arg) continue;
     if (assoc_compare(word, "Copied") == 0) {
-      if (os_remove(arg) != 0) {
+      // Entries are written before their files: one never made is already as it should be.
+      if (os_remove(arg) != 0 && errno != ENOENT) {
         debug_printf("Could not remove file %s\n", arg);
         ++failures;
       }

@@ -17,10 +17,16 @@ extern char finalPath[260];  // where uninstClose moves it: the destination join
 void uninstSetClock(uninst_clock_fn fn);
 // Computes both paths, creates the log at tempPath and writes its header; 1, or 0.
 int uninstCreate(const char* title, const char* destPath);
-// Formats one entry (printf style) and appends it with a line feed when the log is open; the
-// formatted length, or -1 when the entry does not fit 511 characters (reported to the debug
-// channel, nothing written).
+// Formats one entry (printf style) and appends it with a line feed when the log is open, handing
+// it to the system at once; the formatted length, or -1 when the entry does not fit 511
+// characters (reported to the debug channel, nothing written). Entries are written before the
+// change they name is made, so that a killed install leaves nothing the log does not name.
 int uninstLogEntry(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// uninstLogEntry, then uninstSync: for the few entries (keys, shortcuts) each made durable alone.
+int uninstLogEntrySync(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Makes everything written to the log so far durable on the disk (called after the header and
+// before the files, keys and links it names are made).
+void uninstSync(void);
 // 1 while the log is open (uninstCreate succeeded and uninstClose has not run).
 int uninstIsOpen(void);
 // Closes the log and deletes it, for an install that was refused before it changed anything.

@@ -138,8 +138,11 @@ long os_copy(int in, int out, void* buf, unsigned long size, int* write_failed) 
 
 int os_close(int fd) { return close(fd) == 0 ? 0 : -1; }
 
-// The data and the size the reader needs; the other metadata can wait.
-int os_fsync(int fd) { return fdatasync(fd) == 0 ? 0 : -1; }
+// The data and the size a reader needs; the other metadata can wait.
+int os_fsync_stream(FILE* f) {
+  if (!f || std::fflush(f) != 0) return -1;
+  return fdatasync(fileno(f)) == 0 ? 0 : -1;
+}
 
 int os_rename(const char* from, const char* to) {
   std::string a, b;

@@ -20,6 +20,8 @@ std::deque<int> answerQueue;
 std::vector<WsMessage> messages;
 std::vector<WsProgressStep> progress;
 int polls = 0;
+void (*pollHook)(int, void*) = nullptr;
+void* pollHookCtx = nullptr;
 bool barActive = false;
 bool mouseHidden = false;
 
@@ -27,6 +29,7 @@ bool mouseHidden = false;
 
 int get_input(void) {
   ++polls;
+  if (pollHook) pollHook(polls, pollHookCtx);
   if (inputQueue.empty()) return -1;
   int code = inputQueue.front();
   inputQueue.pop_front();
@@ -89,8 +92,14 @@ void wsseamReset(void) {
   messages.clear();
   progress.clear();
   polls = 0;
+  pollHook = nullptr;
   barActive = false;
   mouseHidden = false;
+}
+
+void wsseamOnPoll(void (*fn)(int poll, void* ctx), void* ctx) {
+  pollHook = fn;
+  pollHookCtx = ctx;
 }
 
 void wsseamQueueInput(int code) { inputQueue.push_back(code); }

@@ -25,6 +25,8 @@ void wsseamQueueInput(int code);
 void wsseamInputAtPoll(int poll, int code);
 // Appends one answer (1 yes, 0 no) for win_yes_no (unscripted questions are answered no).
 void wsseamQueueAnswer(int answer);
+// Calls fn at every get_input call (the copy engine polls once per block it copies); reset clears it.
+void wsseamOnPoll(void (*fn)(int poll, void* ctx), void* ctx);
 // Number of get_input calls since the last reset.
 int wsseamPollCount(void);
 // Everything shown by sprintfBox, win_msg and win_yes_no, in order.
