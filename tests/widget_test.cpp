@@ -37,9 +37,9 @@ Bytes pcxFile(int w, int h, const std::vector<uint8_t>& pixels) {
   f[65] = 1;
   f[66] = uint8_t(w & 0xFF);
   f[67] = uint8_t(w >> 8);
-  f.insert(f.end(), pixels.begin(), pixels.end());
+  for (uint8_t p : pixels) f.push_back(p);
   f.push_back(12);
-  for (int i = 0; i < 256; ++i) f.insert(f.end(), {uint8_t(i), uint8_t(i), uint8_t(i)});
+  for (int i = 0; i < 3 * 256; ++i) f.push_back(uint8_t(i / 3));
   return f;
 }
 
