@@ -277,8 +277,8 @@ void freeScrollDeviceBuffers(ScrollDevice* device) {
   for (uint8_t*& p : device->loaded) {
     if (!p) continue;
     // A picture drawn from a freed buffer would read freed memory: forget it too.
-    for (const uint8_t** use : {&device->upNormal, &device->upPressed, &device->downNormal, &device->downPressed,
-                                &device->thumb})
+    for (const uint8_t** use :
+         {&device->upNormal, &device->upPressed, &device->downNormal, &device->downPressed, &device->thumb})
       if (*use == p) *use = nullptr;
     MYFREE(p, "pcx");
     p = nullptr;

@@ -345,8 +345,8 @@ void updateTextList(ListDevice* list) {
     const char* t = topic(l, i);
     const int colour = i == l->selection ? l->highlightColour : l->normalColour;
     if (wraps(l)) {
-      const int lines = windowWrapLine(window, t, l->width, l->height - offset, l->x, l->y + offset, colour,
-                                       WINDOW_JUSTIFY_CENTRE);
+      const int lines =
+          windowWrapLine(window, t, l->width, l->height - offset, l->x, l->y + offset, colour, WINDOW_JUSTIFY_CENTRE);
       offset += lines * th + l->spacing;
     } else {
       windowPrintBuf(window, t, int(std::strlen(t)), l->width, l->y + l->height, l->x, l->y + offset, colour,

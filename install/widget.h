@@ -84,8 +84,8 @@ struct TextRegion {
   int window;  // window-system id
   int inUse;
   int x, y;
-  int width;   // one more than asked with the shadow flag
-  int height;  // the font's text height, one more with the shadow flag
+  int width;          // one more than asked with the shadow flag
+  int height;         // the font's text height, one more with the shadow flag
   int justification;  // 0 left, 1 right, 2 centred
   int colour;         // palette index and text flags
   int background;     // palette index the box is filled with

@@ -46,9 +46,8 @@ TextRegion* textRegion(int index) {
 }
 
 TextInputRegion* inputRegion(int index) {
-  return index >= 1 && index <= numTextInputRegions && textInputRegions[index - 1].inUse
-             ? &textInputRegions[index - 1]
-             : nullptr;
+  return index >= 1 && index <= numTextInputRegions && textInputRegions[index - 1].inUse ? &textInputRegions[index - 1]
+                                                                                         : nullptr;
 }
 
 // Selects a font for the life of the object.

@@ -48,16 +48,9 @@ int win_add_text_region(int window, int x, int y, int width, int font, int justi
     index = ++numTextRegions;
   }
   const bool shadow = (colour & TEXT_SHADOW) != 0;
-  textRegions[index - 1] = TextRegion{window,
-                                      1,
-                                      x,
-                                      y,
-                                      width + (shadow ? 1 : 0),
-                                      heightOf(font) + (shadow ? 1 : 0),
-                                      justification,
-                                      colour,
-                                      background,
-                                      font};
+  textRegions[index - 1] =
+      TextRegion{window,        1,      x,          y,   width + (shadow ? 1 : 0), heightOf(font) + (shadow ? 1 : 0),
+                 justification, colour, background, font};
   return index;
 }
 

@@ -280,7 +280,13 @@ TEST_F(Widgets, ModalEditAndDeletionWithTheWindow) {
   static std::vector<std::pair<char*, void*>> deleted;
   deleted.clear();
   int data = 0;
-  EXPECT_EQ(windowSetTextInputDeleteFunc(field, [](char* b, void* d) { deleted.push_back({b, d}); }, &data), 1);
+  EXPECT_EQ(windowSetTextInputDeleteFunc(
+                field,
+                [](char* b, void* d) {
+                  deleted.push_back({b, d});
+                },
+                &data),
+            1);
   char other[5] = "";
   const int region2 = windowAddTextRegion(8, 30, 80, 0, 0, 200, 3);
   winSetupBackgroundTextInputRegion(region2, other, 4, nullptr, 0);
