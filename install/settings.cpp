@@ -42,22 +42,22 @@ constexpr Default kDefaults[] = {
     {"End", "Run", ""},
 };
 
-// Turns each backslash + 'n' into one line feed, in place. Works on the whole text, whatever its
-// length, so a long text is never cut or overrun.
-void convertNewLinesInPlace(char* text) {
+}  // namespace
+
+void convertNewLines(char* text, int length) {
+  if (!text || length <= 0) return;
   char* out = text;
-  for (const char* in = text; *in; ++in) {
-    if (in[0] == '\\' && in[1] == 'n') {
+  const char* end = text + length;
+  for (const char* in = text; in < end && *in; ++in) {
+    if (in[0] == '\\' && in + 1 < end && in[1] == 'n') {
       *out++ = '\n';
       ++in;
     } else {
       *out++ = *in;
     }
   }
-  *out = '\0';
+  while (out < end && *out) *out++ = '\0';
 }
-
-}  // namespace
 
 int initSettings(void) {
   if (!cfgInit(&settings, 24)) return 0;
@@ -75,6 +75,6 @@ void settingsClose(void) {
 const char* getString(const char* key) {
   char* text = nullptr;
   if (!cfgGetString(&settings, "Strings", key, &text) || !text || !text[0]) return "*STRING ERROR!*";
-  convertNewLinesInPlace(text);
+  convertNewLines(text, static_cast<int>(std::strlen(text)));
   return text;
 }

@@ -11,6 +11,10 @@ extern int settingsInitialized;
 int initSettings(void);
 // Frees `settings` when it was built.
 void settingsClose(void);
+// Turns each backslash followed by 'n' into one line feed, in place, within the first `length`
+// characters (the text's own length: the whole text, however long); the rest up to `length` is
+// cleared. Nothing for a null text.
+void convertNewLines(char* text, int length);
 // Text `key` of section "Strings" with "\n" pairs turned into line feeds (in the store, once);
 // "*STRING ERROR!*" when missing or empty. Lives until settingsClose.
 const char* getString(const char* key);

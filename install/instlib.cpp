@@ -1,0 +1,87 @@
+// The installer's translucent drawing: lines, rings and bevels that lighten or darken the pixels
+// under them, and the dimmed panel windows built from them.
+#include "install/instlib.h"
+
+#include <cstdlib>
+
+#include "color/color.h"
+#include "install/window.h"
+#include "vrk/grbuf.h"
+
+namespace {
+
+// The intensity level of a factor: 128 leaves a pixel unchanged. Factors outside 0..2 are held
+// to the table's ends.
+int levelOf(float factor) {
+  const long level = static_cast<long>(factor * 65536.0f) >> 9;
+  return level < 0 ? 0 : level > 255 ? 255 : static_cast<int>(level);
+}
+
+void shade(uint8_t* p, int level) { *p = intensityColorTable[*p][level]; }
+
+}  // namespace
+
+void drawTranslucentLine(uint8_t* buffer, int pitch, int x1, int y1, int x2, int y2, float factor) {
+  if (!buffer) return;
+  const int level = levelOf(factor);
+  const int dx = 2 * std::abs(x2 - x1), dy = 2 * std::abs(y2 - y1);
+  const int sx = x2 > x1 ? 1 : x2 < x1 ? -1 : 0, sy = y2 > y1 ? 1 : y2 < y1 ? -1 : 0;
+  int x = x1, y = y1;
+  if (dy < dx) {
+    int error = dy - dx / 2;
+    for (;;) {
+      shade(buffer + y * pitch + x, level);
+      if (x == x2) break;
+      if (error >= 0) {
+        y += sy;
+        error -= dx;
+      }
+      x += sx;
+      error += dy;
+    }
+  } else {
+    int error = dx - dy / 2;
+    for (;;) {
+      shade(buffer + y * pitch + x, level);
+      if (y == y2) break;
+      if (error >= 0) {
+        x += sx;
+        error -= dy;
+      }
+      y += sy;
+      error += dx;
+    }
+  }
+}
+
+void drawTranslucentBox(uint8_t* buffer, int pitch, int x, int y, int width, int height, float light, float dark) {
+  if (width <= 0 || height <= 0) return;
+  const int right = x + width - 1, bottom = y + height - 1;
+  drawTranslucentLine(buffer, pitch, x, y, right, y, light);
+  drawTranslucentLine(buffer, pitch, x, bottom, right, bottom, dark);
+  drawTranslucentLine(buffer, pitch, x, y, x, bottom, light);
+  drawTranslucentLine(buffer, pitch, right, y, right, bottom, dark);
+}
+
+void bevelBox(uint8_t* buffer, int pitch, int x, int y, int width, int height, int depth, float light, float dark) {
+  for (int i = 0; i < depth && width - 2 * i > 0 && height - 2 * i > 0; ++i)
+    drawTranslucentBox(buffer, pitch, x + i, y + i, width - 2 * i, height - 2 * i, light, dark);
+}
+
+int createDimmedWindow(const char* name, int x, int y, int width, int height, float dim, int flags) {
+  Rect under;
+  const uint8_t* below = windowGetBuffer();
+  if (!name || !below || !windowGetRect(&under) || width <= 0 || height <= 0) return 0;
+  const int pitch = under.lrx + 1;  // the current window is the full screen at the origin
+  // The copy reads the current window's pixels: the rectangle must lie inside them.
+  if (x < 0 || y < 0 || x + width > pitch || y + height > under.lry + 1 || under.ulx != 0 || under.uly != 0) return 0;
+  if (createWindow(name, x, y, width, height, colorTable[0], flags) < 0) return 0;
+  if (pushWindow(name) < 0) return 0;
+  uint8_t* picture = windowGetBuffer();
+  buf_to_buf(below + y * pitch + x, width, height, pitch, picture, width);
+  const int level = levelOf(dim);
+  for (int i = 0; i < width * height; ++i) shade(picture + i, level);
+  bevelBox(picture, width, 0, 0, width, height, 3, 1.3f, 0.8f);
+  popWindow();
+  return 1;
+}
