@@ -86,6 +86,12 @@ int db_walk(void (*fn)(const char* dir, const char* name, const dir_entry* e, vo
 // --- streams ---
 // Opens a member or patch file; null on failure (writing only to patch files).
 db_file* db_fopen(const char* name, const char* mode);
+// A stream over a plain file the caller opened (os_fopen or os_fopen_native) with `mode` (as for
+// db_fopen). The stream owns the file from then on and db_fclose closes it; it belongs to no
+// database, so selecting or closing databases leaves it open (at most DB_MAX_STREAMS such
+// streams at once). Null when fp or mode is null, mode names no access or no slot is free (fp
+// then stays the caller's).
+db_file* db_fopen_file(FILE* fp, const char* mode);
 // Closes a stream; 0, or -1 for null.
 int db_fclose(db_file* f);
 // Reads up to n whole items; the number of items delivered.

@@ -171,6 +171,21 @@ int32_t float_to_word(float v) {
   return static_cast<int32_t>(v);
 }
 
+// Streams over files the caller opened, outside every database.
+db_file g_detached[DB_MAX_STREAMS];
+
+// The access a mode string asks for ('r' or 'w', 0 for none) and its mode bits.
+int mode_access(const char* mode, uint32_t* bits) {
+  int access = 0;
+  *bits = DB_MODE_TEXT;
+  for (const char* m = mode; *m; ++m) {
+    if (*m == 'r') access = 'r';
+    if (*m == 'w' || *m == 'a' || *m == '+') access = 'w';
+    if (*m == 'b') *bits = DB_MODE_BINARY;
+  }
+  return access;
+}
+
 }  // namespace
 
 void db_stream_release(db_file* f) {
@@ -183,13 +198,8 @@ void db_stream_release(db_file* f) {
 db_file* db_fopen(const char* name, const char* mode) {
   db_database* db = db_current_db();
   if (!db || !name || !mode || db->open_streams >= DB_MAX_STREAMS) return nullptr;
-  int access = 0;  // 'r' read, 'w' write
-  uint32_t bits = DB_MODE_TEXT;
-  for (const char* m = mode; *m; ++m) {
-    if (*m == 'r') access = 'r';
-    if (*m == 'w' || *m == 'a' || *m == '+') access = 'w';
-    if (*m == 'b') bits = DB_MODE_BINARY;
-  }
+  uint32_t bits;
+  const int access = mode_access(mode, &bits);  // 'r' read, 'w' write
   if (!access) return nullptr;
   db_file* slot = nullptr;
   for (auto& s : db->streams) {
@@ -254,6 +264,23 @@ db_file* db_fopen(const char* name, const char* mode) {
   *slot = f;
   ++db->open_streams;
   return slot;
+}
+
+db_file* db_fopen_file(FILE* fp, const char* mode) {
+  if (!fp || !mode) return nullptr;
+  uint32_t bits;
+  const int access = mode_access(mode, &bits);
+  if (!access) return nullptr;
+  for (auto& s : g_detached) {
+    if (s.in_use) continue;
+    std::memset(&s, 0, sizeof s);
+    s.flags = bits | DB_FLAG_PLAIN;
+    s.plain = fp;
+    s.write_mode = access == 'w';
+    s.in_use = 1;
+    return &s;
+  }
+  return nullptr;
 }
 
 int db_fclose(db_file* f) {

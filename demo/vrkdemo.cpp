@@ -1,22 +1,14 @@
 // vrkdemo: the window system at work on 640 x 480 x 8. Overlapping windows (one textured, one
 // transparent, one that the mouse drags), text typed into a window (held keys repeat; F2 switches
-// between the English US and German layouts), the pause window (Alt-P, Escape ends it), screen
-// dumps (Alt-C writes "scr%.5d.bmp", F12 the screen as the driver shows it to "vrkdemo.bmp");
-// Escape ends the program. Runs on every display driver
+// between the English US and German layouts), a window with a menu bar (Alt-F, Alt-H or a click
+// on a title) and a button that opens a message box, timed messages, the pause window (Alt-P,
+// Escape ends it), screen dumps (Alt-C writes "scr%.5d.bmp", F12 the screen as the driver shows
+// it to "vrkdemo.bmp"); Escape ends the program. Runs on every display driver
 // (VRK_VIDEO picks one). The palette, font and texture come from an archive the demo packs at
 // start (VRKDEMO_ARCHIVE names another one with the same members).
 //
-// For unattended runs, VRKDEMO_SCRIPT names a file of input lines, one every 10 ms of the clock:
-//   key CODE DOWN        a DirectInput key code (0x1E, 30 ...) going down (1) or up (0)
-//   mouse DX DY BUTTONS  relative motion and raw buttons (1 left, 2 right)
-//   wait MS              the next line comes MS later (instead of 10)
-//   dump PATH            writes the screen, as the driver shows it, as an 8-bit BMP
-//   quit                 ends the program
-// With the headless driver, key and mouse lines become events of its timeline and come back
-// through the driver's reads like typed input. On the other drivers a background process feeds
-// them to the window system's own entries for keys and mouse (the DirectInput key events and
-// mouse_simulate_input), while live input is set aside until the script is done, so that every
-// driver shows the same picture.
+// For unattended runs the window system plays a recorded session (VRK_PLAY=FILE, and VRK_RECORD=FILE
+// records one), on every driver alike.
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -31,9 +23,10 @@
 #include "kit/build.h"
 #include "platform/bmp.h"
 #include "platform/driver.h"
-#include "platform/headless.h"
+#include "vrk/button.h"
 #include "vrk/grbuf.h"
 #include "vrk/input.h"
+#include "vrk/intrface.h"
 #include "vrk/kb.h"
 #include "vrk/mouse.h"
 #include "vrk/svga.h"
@@ -113,7 +106,11 @@ bool make_archive(const std::string& path) {
 
 // --- the windows ---
 
-int textured = -1, typing = -1, glass = -1, handle = -1;
+int textured = -1, typing = -1, glass = -1, handle = -1, menus = -1;
+constexpr int kFileKey = 289, kHelpKey = 291;  // Alt-F, Alt-H
+constexpr int kMessageCode = 1001;             // the "Message" button
+const char* const file_items[] = {"Message box", "Timed message", "", "Quit"};
+const char* const help_items[] = {"About"};
 std::string typed;
 int last_code = -1;
 bool quit = false;
@@ -157,106 +154,16 @@ void make_windows() {
   win_print(handle, "Drag me", 0, 16, 14, 7);
   win_shaded_box(handle, 16, 40, 160, 80, 258, 259);
   win_draw(handle);
-}
 
-// --- the script ---
-
-struct Step {
-  uint32_t time;  // when it is due (the headless timeline)
-  uint32_t gap;   // ms after the step before it (the other drivers)
-  enum { key, mouse, dump, quit } kind;
-  int a, b, c;
-  std::string path;
-};
-
-std::vector<Step> steps;
-size_t fed = 0;        // key and mouse steps handed to the window system (drivers other than headless)
-size_t next_main = 0;  // dump and quit steps done by the main loop
-int held_buttons = 0;
-
-std::vector<Step> read_script(const char* path, uint32_t start) {
-  std::vector<Step> out;
-  FILE* f = std::fopen(path, "r");
-  if (!f) {
-    std::fprintf(stderr, "vrkdemo: cannot read %s\n", path);
-    return out;
-  }
-  char line[512];
-  uint32_t at = start;
-  uint32_t gap = 10;
-  while (std::fgets(line, sizeof line, f)) {
-    char word[16] = {};
-    char arg[400] = {};
-    long a = 0, b = 0, c = 0;
-    if (std::sscanf(line, "%15s", word) != 1 || word[0] == '#') continue;
-    if (!std::strcmp(word, "wait") && std::sscanf(line, "%*s %li", &a) == 1) {
-      gap = uint32_t(a > 0 ? a : 10);
-      continue;
-    }
-    at += gap;
-    if (!std::strcmp(word, "key") && std::sscanf(line, "%*s %li %li", &a, &b) == 2)
-      out.push_back({at, gap, Step::key, int(a & 0xFF), b != 0, 0, {}});
-    else if (!std::strcmp(word, "mouse") && std::sscanf(line, "%*s %li %li %li", &a, &b, &c) == 3)
-      out.push_back({at, gap, Step::mouse, int(a), int(b), int(c), {}});
-    else if (!std::strcmp(word, "dump") && std::sscanf(line, "%*s %399s", arg) == 1)
-      out.push_back({at, gap, Step::dump, 0, 0, 0, arg});
-    else if (!std::strcmp(word, "quit"))
-      out.push_back({at, gap, Step::quit, 0, 0, 0, {}});
-    gap = 10;
-  }
-  std::fclose(f);
-  return out;
-}
-
-// Hands one key or mouse step to the window system's entries.
-void feed(const Step& s) {
-  if (s.kind == Step::key) {
-    plat_key_event e = {uint8_t(s.a), uint8_t(s.b)};
-    VRK95_process_key(&e);
-  } else if (s.kind == Step::mouse) {
-    held_buttons = s.c;
-    mouse_simulate_input(s.a, s.b, s.c);
-  }
-}
-
-bool script_fed() { return fed == steps.size(); }
-
-// Background process on drivers other than headless: feeds the next step once its gap after the
-// one before has passed, repeats held keys and stands in for the mouse poll (the live devices are
-// set aside meanwhile). One step per pass, so that each is taken in before the next comes (a
-// slow machine stretches the script, never squeezes it).
-uint32_t last_fed = 0;
-void play_script() {
-  const uint32_t now = get_time();
-  VRK95_repeat_keys();
-  bool mouse_fed = false;
-  if (fed < steps.size() && elapsed_tocks(now, last_fed) >= int(steps[fed].gap)) {
-    feed(steps[fed]);
-    mouse_fed = steps[fed].kind == Step::mouse;
-    last_fed = now;
-    ++fed;
-  }
-  if (!mouse_fed) mouse_simulate_input(0, 0, held_buttons);
-  if (script_fed()) {
-    // Live input again.
-    remove_bk_process(play_script);
-    kb_enable();
-    mouse_enable();
-  }
-}
-
-// The pause window. On drivers other than headless background processes stand still while it is
-// up, so the script's steps up to the Escape that ends the pause are handed over at once.
-bool headless_run = false;
-int demo_pause_window() {
-  int id = default_pause_window();
-  if (!headless_run)
-    while (fed < steps.size()) {
-      const Step& s = steps[fed++];
-      feed(s);
-      if (s.kind == Step::key && s.a == 0x01 && s.b) break;
-    }
-  return id;
+  menus = win_add(396, 310, 232, 150, 256, 0);
+  win_border(menus);
+  const int h = text_height();
+  win_register_menu_bar(menus, 6, 6, 220, h + 6, 7, 258);
+  win_register_menu_pulldown(menus, 8, "File", kFileKey, 4, file_items, 7, 257);
+  win_register_menu_pulldown(menus, 60, "Help", kHelpKey, 1, help_items, 7, 257);
+  win_print(menus, "Alt-F, Alt-H: the menus", 0, 16, h + 22, 260 | TEXT_SHADOW);
+  win_register_text_button(menus, 16, 64, -1, -1, -1, kMessageCode, "Message", 0);
+  win_draw(menus);
 }
 
 // Writes what is on the screen (read back through the driver) as an 8-bit BMP.
@@ -276,8 +183,28 @@ void dump(const char* path) {
   if (f) std::fclose(f);
 }
 
+// A menu's choice comes as its hot key, then the item's index.
+int menu_key = -1;
+bool on_menu(int c) {
+  if (menu_key == -1) {
+    if (c != kFileKey && c != kHelpKey) return false;
+    menu_key = c;
+    return true;
+  }
+  const int key = menu_key;
+  menu_key = -1;
+  if (key == kFileKey && c == 0) win_msg("A message box, chosen from the File menu.", 180, 190, 260 | TEXT_SHADOW);
+  if (key == kFileKey && c == 1) win_timed_msg("A timed message: it goes by itself.", 7 | TEXT_SHADOW);
+  if (key == kFileKey && c == 3) quit = true;
+  if (key == kHelpKey && c == 0)
+    win_msg("vrkdemo: windows, buttons, menus\nand dialogs of the window system.", 180, 190, 260);
+  return true;
+}
+
 void on_code(int c) {
+  if (on_menu(c)) return;
   last_code = c;
+  if (c == kMessageCode) win_msg("The button opened this box.\nEscape or Done closes it.", 200, 200, 260 | TEXT_SHADOW);
   if (c == 27) quit = true;
   if (c == 390) dump("vrkdemo.bmp");  // F12
   if (c == 316) kb_set_layout(kb_get_layout() == KB_GERMAN ? KB_ENGLISH_US : KB_GERMAN);  // F2
@@ -288,20 +215,6 @@ void on_code(int c) {
 
 // The input loop: one code per pass; a press on the draggable window drags it.
 void run() {
-  const char* script = std::getenv("VRKDEMO_SCRIPT");
-  if (script && *script) steps = read_script(script, get_time());
-  if (headless_run) {
-    for (const Step& s : steps) {
-      if (s.kind == Step::key) plat_headless_at_key(s.time, s.a, s.b);
-      if (s.kind == Step::mouse) plat_headless_at_mouse(s.time, s.a, s.b, s.c);
-    }
-    fed = steps.size();
-  } else if (!steps.empty()) {
-    last_fed = get_time();
-    kb_disable();
-    mouse_disable();
-    add_bk_process(play_script);
-  }
   while (!quit) {
     int c = get_input();
     if (c == -2) {
@@ -311,15 +224,6 @@ void run() {
     } else if (c != -1) {
       on_code(c);
     }
-    const uint32_t now = get_time();
-    // On the other drivers a dump or the end comes once the script was handed over up to it.
-    for (; next_main < steps.size() && (headless_run ? steps[next_main].time <= now : fed > next_main) && !quit;
-         ++next_main) {
-      const Step& s = steps[next_main];
-      if (s.kind == Step::quit) quit = true;
-      if (s.kind == Step::dump) dump(s.path.c_str());
-    }
-    if (headless_run && next_main == steps.size() && !steps.empty() && plat_headless_pending() == 0) quit = true;
     if (!quit && c == -1) plat_wait_events(10);
   }
 }
@@ -348,8 +252,6 @@ int demo_main(int, char**) {
     return 1;
   }
   win_buffering(1);
-  headless_run = std::strcmp(d->name, "headless") == 0;
-  register_pause(INPUT_PAUSE_KEY, demo_pause_window);
   make_windows();
   mouse_show();
   run();

@@ -27,7 +27,7 @@ trap 'rm -rf "$work"' EXIT
 "${CXX_HOST:-g++}" -std=c++20 -O1 -Wall -Wextra -Werror -I"$root" -o "$work/seedgen" fuzz/seedgen.cpp \
   db/encode.cpp db/decode.cpp platform/host/regfile.cpp -lz
 
-for t in aaf archive colorpal fon ini kit_picture lzss pcx regfile uninst; do mkdir -p "$seeds/$t"; done
+for t in aaf archive colorpal fon ini kit_picture lzss pcx regfile uninst vcr; do mkdir -p "$seeds/$t"; done
 # setupkit talks about every file it writes; only its failures matter here.
 quiet() { "$@" >/dev/null; }
 
@@ -146,5 +146,30 @@ head -n 10 "$root/tests/data/uninst/basic.log" > "$work/head.log"
     'Unknown C:\GAME\DATA\a.bin' "Copied C:\\GAME\\$(printf 'x%.0s' $(seq 600))" 'MadeDir C:\GAME\DATA\..\DATA'
   printf 'Copied C:\\GAME\\DATA\\a.bin'  # no line end
 } > "$seeds/uninst/odd-lines.log"
+
+# --- event files: the demo's recorded session, and one written by hand (vcr_text) with another
+# layout, grey keys, both buttons, a drag, recorded times and a second start record ---
+cp "$root/tests/data/vrkdemo/session.vcr" "$seeds/vcr/session.vcr"
+[ -x "$out/host/tests/support/vcr_text" ] || ninja -C "$out/host" -j "${JOBS:-2}" vcr_text >/dev/null
+cat > "$work/mixed.txt" <<'TXT'
+start 0 0 20 12 2
+key 5 1 0xE0
+key 5 1 0x48
+key 12 2 0xE0
+key 12 2 0xC8
+mouse 20 4 -3 7 1
+mouse 40 6 5 -2 3
+mouse 60 8 0 0 3
+mouse 80 9 0 0 0
+key 95 10 0x2A
+key 100 11 0x1E
+key 110 12 0x9E
+key 120 13 0xAA
+start 130 14 1 1 0
+key 0 1 0x10
+mouse 10 3 -40 30 2
+mouse 20 4 0 0 0
+TXT
+"$out/host/tests/support/vcr_text" pack "$work/mixed.txt" "$seeds/vcr/mixed.vcr"
 
 echo "seeds written to $seeds"

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "color/color.h"
+#include "install/memdbg.h"
 #include "install/window.h"
 #include "vrk/grbuf.h"
 
@@ -66,6 +67,24 @@ void drawTranslucentBox(uint8_t* buffer, int pitch, int x, int y, int width, int
 void bevelBox(uint8_t* buffer, int pitch, int x, int y, int width, int height, int depth, float light, float dark) {
   for (int i = 0; i < depth && width - 2 * i > 0 && height - 2 * i > 0; ++i)
     drawTranslucentBox(buffer, pitch, x + i, y + i, width - 2 * i, height - 2 * i, light, dark);
+}
+
+int windowAddTranslucentButton(const char* name, int x, int y, int width, int height, int flags, int pitch) {
+  const uint8_t* under = windowGetBuffer();
+  if (!under || width <= 0 || height <= 0 || x < 0 || y < 0 || x + width > pitch ||
+      y + height > windowHeight() || pitch > windowWidth())
+    return 0;
+  if (!windowAddButton(name, x, y, width, height, flags | 0x20)) return 0;
+  auto* pressed = static_cast<uint8_t*>(MYMALLOC(size_t(width) * size_t(height), "instutil"));
+  auto* normal = static_cast<uint8_t*>(MYMALLOC(size_t(width) * size_t(height), "instutil"));
+  buf_to_buf(under + y * pitch + x, width, height, pitch, pressed, width);
+  buf_to_buf(under + y * pitch + x, width, height, pitch, normal, width);
+  bevelBox(pressed, width, 0, 0, width, height, 2, 0.8f, 1.3f);
+  bevelBox(normal, width, 0, 0, width, height, 2, 1.3f, 0.8f);
+  windowAddButtonBuf(name, pressed, normal, nullptr, width, height, width);
+  MYFREE(pressed, "instutil");
+  MYFREE(normal, "instutil");
+  return 1;
 }
 
 int createDimmedWindow(const char* name, int x, int y, int width, int height, float dim, int flags) {

@@ -19,6 +19,10 @@ void bevelBox(uint8_t* buffer, int pitch, int x, int y, int width, int height, i
 // `dim`, with a raised border of three rings; 1, or 0 (no name, the rectangle not inside the
 // current window, or the window cannot be made). The new window is not left current.
 int createDimmedWindow(const char* name, int x, int y, int width, int height, float dim, int flags);
+// Adds button `name` to the current window (pitch: the window's width) whose pictures are the
+// window's own pixels under it, bevelled raised (normal) and sunken (pressed); 1, or 0 when the
+// button cannot be added or its rectangle does not lie inside the window.
+int windowAddTranslucentButton(const char* name, int x, int y, int width, int height, int flags, int pitch);
 // The installer's message box: formats like printf (at most 1023 characters), shows the text,
 // showing the mouse for the time of the box, and returns when the user dismisses it; the
 // formatted length.

@@ -28,3 +28,27 @@ void progressUpdate(uint64_t done, uint64_t total);
 void progressClose(void);
 // Puts the archive member "vluninst.exe" into the Windows directory; 1, or 0 (with a message).
 int copyUninstallToWindows(void);
+
+// --- the panels' buttons and the finish panel (panels_finish.cpp) ---
+// Callback of the panels' buttons (data 0 OK, 1 Next, 2 Exit): a press takes the keyboard focus
+// to the button's control; a release of OK gives 3, of Exit 1, of Next runs panelNext.
+void doButtonProc(void* data, int event);
+// Control input of a button: Enter or Space clicks it, Up and Left move the focus back, Right
+// and Down on; returns the code.
+int doButtonInput(int key);
+// The finish panel: the "AllDone" message in a dimmed window with an OK button; 3 after OK or
+// Escape, 0 when its window cannot be made.
+int panelFinish(void);
+
+// --- the install panel (panels_install.cpp) ---
+// The panel's choice as the lists and the edit box hold it: the selected install type and drive
+// entry, the number of entries in the drive list, and the directory text.
+extern int panelTypeSelection;
+extern int panelDriveSelection;
+extern int panelDriveCount;
+extern char panelDirText[260];
+// What Next does: takes the selected type; without drives says "ErrNoDrivesFree"; destPath is the
+// selected drive and the directory text, or the text itself when it names a drive, which must
+// exist ("ErrNoDrive") and have room for the type ("ErrFreeSpace"); then opens the uninstall log,
+// makes the destination and sets currentState to 3. A refused choice leaves the panel as it was.
+void panelNext(void);

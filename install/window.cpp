@@ -157,6 +157,7 @@ void windowClose(void) {
     }
   currentWindow = -1;
   winTOS = -1;
+  windowInputClose();
   db_exit();
   win_exit();
 }

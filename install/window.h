@@ -2,7 +2,8 @@
 // compared without regard to case), one of them current, with a stack of windows that were
 // current before. Most calls act on the current window. Also: the start and close of the window
 // system, nearest-pixel scaling, text output and word wrap (window_text.cpp), pictures in windows
-// (window_picture.cpp) and the window-level region calls (window_region.cpp).
+// (window_picture.cpp), the window-level region calls (window_region.cpp), named buttons
+// (window_button.cpp), and the input poll with the regions' mouse dispatch (window_input.cpp).
 //
 // Results: 1 success, 0 failure; indices and ids -1 when missing. Calls on the current window
 // return 0 (null, -1 for ids) when none is current or its slot is free.
@@ -280,3 +281,80 @@ Region* windowFindRegion(int index, const char* name);
 // The region of a window whose points fall under the screen point's window-relative position
 // first in slot order (null: none), for the mouse dispatch.
 Region* windowRegionAt(int index, int x, int y);
+
+// --- buttons of the current window (window_button.cpp). Found by name (any case); 1, or 0 when no
+// window is current or no button has the name. ---
+// Draws the default bevelled look (raised normal and hover faces, a sunken pressed face) into
+// whichever of the three width x height pictures is not null.
+void setButtonGFX(int width, int height, uint8_t* normal, uint8_t* pressed, uint8_t* hover);
+// Makes a button at design (x, y, width, height), or replaces the one of that name in place; flags
+// go to the window system (0x20: pictures drawn with transparency, started clear, the normal
+// picture its mask; otherwise the default look). 0 only when no window is current.
+int windowAddButton(const char* name, int x, int y, int width, int height, int flags);
+// Loads each given picture file, scaled to the button, as its pressed, normal and hover picture
+// (a file that does not load leaves its picture), then redraws the button.
+int windowAddButtonGfx(const char* name, const char* pressedFile, const char* normalFile, const char* hoverFile);
+// The same from pixel buffers of one size and pitch, each scaled onto a cleared picture.
+int windowAddButtonBuf(const char* name, const uint8_t* pressedBuf, const uint8_t* normalBuf, const uint8_t* hoverBuf,
+                       int srcWidth, int srcHeight, int srcPitch);
+// Copies width x height bytes as the button's mask and registers it.
+int windowAddButtonMask(const char* name, const uint8_t* mask);
+// Stores the procedures (run through executeProc) and their owner.
+int windowAddButtonProc(const char* name, void* owner, void* onProc, void* offProc, void* pressProc,
+                        void* releaseProc);
+int windowAddButtonRightProc(const char* name, void* owner, void* rightPressProc, void* rightReleaseProc);
+// Stores the callback of left-button and hover events (0 press, 1 release, 2 on, 3 off).
+int windowAddButtonCfunc(const char* name, void (*callback)(void* data, int event), void* data);
+// Stores the right-button callback and makes the button take right-button events.
+int windowAddButtonRightCfunc(const char* name, void (*callback)(void* data, int event), void* data);
+// windowAddButtonTextWithOffsets with the pressed label 2 pixels right and down.
+int windowAddButtonText(const char* name, const char* text);
+// Draws the label, centred and moved by the offsets, in the text colour and flags onto the normal
+// and pressed pictures (cut to the button), then redraws it.
+int windowAddButtonTextWithOffsets(const char* name, const char* text, int pressedDx, int pressedDy, int normalDx,
+                                   int normalDy);
+// Deletes the named button, or every button for null (1 also without a window or buttons).
+int windowDeleteButton(const char* name);
+// The window system's id of the button, or -1.
+int windowGetButtonID(const char* name);
+// ORs flag into the button's state flags.
+int windowSetButtonFlag(const char* name, int flag);
+// The window system's handlers of the buttons (the code is not used).
+void doButtonOn(int id, int code);
+void doButtonOff(int id, int code);
+void doButtonPress(int id, int code);
+void doButtonRelease(int id, int code);
+void doRightButtonPress(int id, int code);
+void doRightButtonRelease(int id, int code);
+// Runs an attached procedure: this system has no procedure interpreter, so it only says so on
+// the debug channel.
+void executeProc(void* owner, void* proc);
+
+// --- input and the regions' mouse dispatch (window_input.cpp) ---
+// An input filter: returns non-zero to consume the code.
+typedef int (*window_input_fn)(int code);
+// One input code from get_input, offered to each filter in order; -1 when one consumed it.
+int getInput(void);
+// Appends a filter; 1.
+int windowAddInputFunc(window_input_fn filter);
+// Forgets the filters and the last region window (called when the toolkit closes).
+void windowInputClose(void);
+// Region dispatch for managed window `index` with a screen position and mouse state bits (0x1
+// left, 0x2 right, 0x4 left held, 0x8 right held): press, release, hold (event 5, once per press
+// after the hold time), enter (2) and exit (3); a pass ends when a callback deletes a region. 1
+// when any event was sent or region entered.
+int windowCheckRegion(int index, int x, int y, int buttons);
+// Forgets which regions hold the mouse and dispatches again for the window under it (enter
+// events are sent again); 0 when the mouse is over no managed window.
+int windowRefreshRegions(void);
+// The per-frame dispatch for the window under the mouse (exits first for the regions of the
+// window the mouse left); 0 when switched off or over no managed window.
+int checkAllRegions(void);
+// Sends `event` to the named region of the current window as if it happened (6 and above: right
+// button, event - 6); 1, or 0 without such a region.
+int windowActivateRegion(const char* name, int event);
+// Milliseconds a button must stay down in a region before event 5; 1.
+int windowSetHoldTime(int ms);
+// Switch checkAllRegions on or off; 1.
+int windowEnableCheckRegion(void);
+int windowDisableCheckRegion(void);

@@ -40,6 +40,11 @@ int os_fsync_stream(FILE* f);
 int os_rename(const char* from, const char* to);
 // Opens a file as a C stream ("rt", "wt", "rb", ...); null on failure.
 FILE* os_fopen(const char* path, const char* mode);
+// Opens a file named the way the user names files on the system the program runs on (a name from
+// an environment variable): on Windows the same as os_fopen; on the host the host's own path,
+// relative to the process's working directory, never a path of the emulated machine. Null on
+// failure.
+FILE* os_fopen_native(const char* path, const char* mode);
 // Makes one directory (its parent must exist); 0 / -1 (EEXIST, ENOENT for a missing parent, EACCES).
 int os_mkdir(const char* path);
 // Removes an empty directory; 0 / -1.

@@ -47,7 +47,10 @@ inline const char* kStrings =
     "ErrUninstOpen=No uninstaller\n"
     "ErrUninstWrite=Cannot write the uninstaller\n"
     "ErrCreateRegKey=Cannot make key %s\n"
-    "DriveListEntry=%c: %u MB\n";
+    "DriveListEntry=%c: %u MB\n"
+    "ErrFreeSpace=Drive %c: does not have enough free space.\n"
+    "ErrNoDrive=That drive cannot be used.\n"
+    "ErrNoDrivesFree=No drive has room.\n";
 
 inline std::string defaultIni(const std::string& extra = "") {
   return std::string(

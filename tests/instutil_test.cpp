@@ -155,3 +155,46 @@ TEST_F(InstUtil, SizesPastFourGigabytesCount) {
 #endif
 
 }  // namespace
+
+#ifndef _WIN32
+// What Next makes of the panel's choice: the selected drive with the directory text (with or
+// without its leading backslash), or a typed drive, which must exist and have room; a refused
+// choice keeps the panel and changes nothing, and the next try starts from the selection afresh.
+TEST_F(InstUtil, NextJoinsTheDriveAndTheDirectoryOrChecksATypedDrive) {
+  fs::create_directories(root);
+  for (const char* d : {"C", "D", "E"}) fs::create_directories(root / d);
+  std::ofstream(root / "machine.ini") << "[FreeSpace]\nC=900000000\nD=900000000\nE=1000\n";
+  os_host_reset();
+  makeMedium(defaultIni(), {{"typical.lst", "s=2000000\n"}}, {});
+  ASSERT_EQ(initDriveSizes(), 1);
+  getDriveSizesList(0, &panelDriveCount);
+  ASSERT_EQ(panelDriveCount, 2);  // C and D
+  auto next = [&](int drive, const char* text) {
+    currentState = 0;
+    destPath[0] = '\0';
+    panelTypeSelection = 0;
+    panelDriveSelection = drive;
+    std::snprintf(panelDirText, sizeof panelDirText, "%s", text);
+    panelNext();
+    uninstDiscard();
+    return std::string(destPath);
+  };
+  EXPECT_EQ(next(0, "\\VELLACRD"), "C:\\VELLACRD");
+  EXPECT_EQ(currentState, 3);
+  EXPECT_TRUE(fs::is_directory(root / "C" / "VELLACRD"));
+  EXPECT_EQ(next(1, "GAMES"), "D:\\GAMES");
+  EXPECT_EQ(next(1, "\\GAMES"), "D:\\GAMES");
+  EXPECT_EQ(next(0, "D:\\PLAY\\IT"), "D:\\PLAY\\IT");
+  wsseamReset();
+  EXPECT_EQ(next(0, "E:\\SMALL"), "");  // typed drive too small
+  EXPECT_EQ(currentState, 0);
+  EXPECT_EQ(next(0, "Q:\\NOWHERE"), "");  // typed drive that does not exist
+  EXPECT_EQ(boxes(), (std::vector<std::string>{"Drive E: does not have enough free space.",
+                                               "That drive cannot be used."}));
+  EXPECT_FALSE(fs::exists(root / "E" / "SMALL"));
+  panelDriveCount = 0;
+  wsseamReset();
+  EXPECT_EQ(next(0, "\\X"), "");
+  EXPECT_EQ(boxes(), (std::vector<std::string>{"No drive has room."}));
+}
+#endif

@@ -9,6 +9,7 @@
 #include "archive_util.h"
 #include "kit/build.h"
 #include "db/db.h"
+#include "platform/os.h"
 #include "tests/support/tempdir.h"
 
 using namespace archive_util;
@@ -251,6 +252,31 @@ TEST_F(Streams, ModesAndTheStreamLimit) {
   EXPECT_EQ(db_fgetc(nullptr), -1);
   EXPECT_EQ(db_fread(nullptr, 1, 1, nullptr), 0u);
   // db_exit with streams still open releases them too.
+}
+
+TEST_F(Streams, AStreamOverAFileTheCallerOpenedOutlivesEveryDatabase) {
+  const std::string path = dir_->file("own.bin");
+  FILE* fp = os_fopen_native(path.c_str(), "wb");
+  ASSERT_NE(fp, nullptr);
+  EXPECT_EQ(db_fopen_file(fp, "b"), nullptr);  // no access asked: the file stays the caller's
+  db_file* out = db_fopen_file(fp, "wb");
+  ASSERT_NE(out, nullptr);
+  db_exit();
+  EXPECT_EQ(db_fwriteLong(out, 0x01020304), 0);
+  EXPECT_EQ(db_fwriteShort(out, 0x0506), 0);
+  EXPECT_EQ(db_fclose(out), 0);
+  EXPECT_EQ(read_file(path), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+  db_file* in = db_fopen_file(os_fopen_native(path.c_str(), "rb"), "rb");
+  int32_t v = 0;
+  int16_t h = 0;
+  uint8_t b = 0;
+  EXPECT_EQ(db_freadInt(in, &v), 0);
+  EXPECT_EQ(db_freadShort(in, &h), 0);
+  EXPECT_EQ(db_freadByte(in, &b), -1);
+  EXPECT_EQ(v, 0x01020304);
+  EXPECT_EQ(h, 0x0506);
+  EXPECT_EQ(db_fwriteByte(in, 1), -1);  // read only
+  EXPECT_EQ(db_fclose(in), 0);
 }
 
 TEST_F(Streams, TypedValuesBigEndian) {

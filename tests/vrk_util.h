@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "color/color.h"
 #include "db/db.h"
 #include "kit/build.h"
 #include "platform/driver.h"
@@ -24,6 +25,24 @@ namespace vrk_util {
 inline int mode_w = 64, mode_h = 48;
 inline int test_mode() { return VRK95_init_mode_ex(mode_w, mode_h, 8); }
 inline int big_mode() { return VRK95_init_mode_ex(640, 480, 8); }
+
+// "COLOR.PAL": black, 32 greys from 8 and a 6 x 6 x 6 colour cube from 40, with its colour
+// table, so that window colours, lightened bands and text come out as in a program.
+inline kit_member color_pal_member() {
+  std::vector<uint8_t> pal(768, 0);
+  for (int g = 0; g < 32; ++g) pal[(8 + g) * 3] = pal[(8 + g) * 3 + 1] = pal[(8 + g) * 3 + 2] = uint8_t(g * 2 + 1);
+  for (int i = 0; i < 216; ++i) {
+    pal[(40 + i) * 3] = uint8_t((i / 36) * 63 / 5);
+    pal[(40 + i) * 3 + 1] = uint8_t((i / 6 % 6) * 63 / 5);
+    pal[(40 + i) * 3 + 2] = uint8_t((i % 6) * 63 / 5);
+  }
+  uint8_t pal8[768];
+  for (int i = 0; i < 768; ++i) pal8[i] = uint8_t(pal[i] << 2 | pal[i] >> 4);
+  colorBuildColorTable(pal8, nullptr);
+  kit_member m{"COLOR.PAL", pal, kit_pack_method::stored};
+  m.data.insert(m.data.end(), colorTable, colorTable + COLOR_TABLE_SIZE);
+  return m;
+}
 
 // An archive holding font0.fon (and any extra members), opened as the current database.
 struct FontArchive {

@@ -411,6 +411,89 @@ TEST_F(Toolkit, RegionsOfAWindow) {
   EXPECT_EQ(windows[0].regionCount, 0);
 }
 
+// Window buttons by name: the default bevelled look with a centred label (golden picture), the
+// callback told of on, press and release once per click inside, never of a release outside; a
+// button added again under its name replaces the old one in place.
+TEST_F(Toolkit, WindowButtonsLookAndReportTheirClicks) {
+  ASSERT_EQ(colorBuildColorTable(cubePalette().data(), nullptr), 0);  // black, white and greys to bevel with
+  ASSERT_EQ(createWindow("Main", 80, 40, 160, 80, 0, 0), 0);
+  selectWindow("Main");
+  windowShow();
+  ASSERT_EQ(windowAddButton("ok", 20, 20, 80, 24, 0), 1);
+  ASSERT_EQ(windowAddButton("OK", 20, 20, 80, 24, 0), 1);  // replaced in place
+  EXPECT_EQ(windows[0].buttonCount, 1);
+  EXPECT_EQ(windowAddButtonText("Ok", "Next"), 1);
+  static std::vector<int> events;
+  events.clear();
+  windowAddButtonCfunc("ok", [](void*, int event) { events.push_back(event); }, nullptr);
+  windowDraw();
+  const WindowButton& b = windows[0].buttons[0];
+  EXPECT_TRUE(golden_picture("window_button.hex", b.normal, b.width, b.height, b.width));
+  mouse_show();
+  auto step = [](int dx, int dy, int buttons) {
+    plat_headless_mouse(dx, dy, buttons);
+    for (int i = 0; i < 3; ++i) get_input();
+  };
+  mouse_set_position(80 + 5, 40 + 5);
+  step(0, 0, 0);
+  step(30, 25, 0);  // onto the button
+  step(0, 0, 1);    // press
+  step(0, 0, 0);    // release inside
+  EXPECT_EQ(events, (std::vector<int>{2, 0, 1}));
+  events.clear();
+  step(0, 0, 1);     // press, then dragged off and released outside
+  step(100, 0, 1);
+  step(0, 0, 0);
+  EXPECT_EQ(std::count(events.begin(), events.end(), 1), 0);
+  EXPECT_EQ(windowGetButtonID("nothing"), -1);
+  EXPECT_EQ(windowDeleteButton("ok"), 1);
+  EXPECT_EQ(windows[0].buttonCount, 0);
+}
+
+// The regions' mouse dispatch over a scripted mouse path: entering, a press held past the hold
+// time (one held event), the release inside; a press outside dragged in sends only the enter until
+// every button is up; leaving sends the exit; a callback deleting a region ends the pass.
+TEST_F(Toolkit, RegionDispatchFollowsTheMouse) {
+  ASSERT_EQ(createWindow("Main", 100, 100, 64, 48, 0, 0), 0);
+  selectWindow("Main");
+  windowStartRegion(4);
+  windowAddRegionRect(10, 10, 30, 30, 0);
+  windowEndRegion();
+  windowAddRegionName("Box");
+  static std::vector<int> events;
+  events.clear();
+  windowAddRegionCfunc("box", [](Region*, void*, int event) { events.push_back(event); }, nullptr);
+  auto at = [](int x, int y, int buttons) { windowCheckRegion(0, 100 + x, 100 + y, buttons); };
+  at(5, 5, 0);
+  EXPECT_TRUE(events.empty());
+  at(15, 15, 0);                                 // enter
+  at(15, 15, MOUSE_LEFT_PRESSED);                // press
+  at(15, 15, MOUSE_LEFT_HELD);                   // held, too early
+  plat_headless_advance(260);
+  at(15, 15, MOUSE_LEFT_HELD);                   // held past the hold time
+  at(15, 15, MOUSE_LEFT_HELD);                   // no second held event
+  at(15, 15, 0);                                 // release
+  at(40, 40, 0);                                 // exit
+  EXPECT_EQ(events, (std::vector<int>{2, 0, 5, 1, 3}));
+  events.clear();
+  at(40, 40, MOUSE_LEFT_PRESSED);                // pressed outside
+  at(15, 15, MOUSE_LEFT_HELD);                   // dragged in: enter only
+  plat_headless_advance(300);
+  at(15, 15, MOUSE_LEFT_HELD);
+  at(15, 15, 0);                                 // released: no release event
+  at(15, 15, MOUSE_LEFT_PRESSED);                // a fresh press counts again
+  EXPECT_EQ(events, (std::vector<int>{2, 0}));
+  events.clear();
+  // A callback that deletes a region ends the pass at once.
+  windowAddRegionCfunc("box", [](Region*, void*, int event) {
+    events.push_back(event);
+    windowDeleteRegion("box");
+  }, nullptr);
+  at(15, 15, 0);
+  EXPECT_EQ(events, (std::vector<int>{1}));
+  EXPECT_EQ(windowCheckRegionExists("box"), 0);
+}
+
 // A panel's loop: Tab moves on, Up moves back, a click focuses the control under it, and every
 // input code goes to the focused control.
 TEST_F(Toolkit, FocusRingFollowsKeysAndClicks) {

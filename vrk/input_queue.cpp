@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "color/color.h"
+#include "vrk/button.h"
 #include "vrk/dxinput.h"
 #include "vrk/input.h"
 #include "vrk/input_internal.h"
@@ -12,6 +13,7 @@
 #include "vrk/mouse.h"
 #include "vrk/svga.h"
 #include "vrk/text.h"
+#include "vrk/vcr.h"
 #include "vrk/vrk.h"
 #include "vrk/winmain.h"
 
@@ -194,7 +196,8 @@ void get_input_position(int* x, int* y) {
 
 void process_bk(void) {
   VRK_do_bk_process();
-  mouse_info();
+  // A pass in which a playback moved the mouse does not read the real one.
+  if (vcr_update() != 3) mouse_info();
   int e = win_check_all_buttons();
   if (e != -1) {
     VRK_add_input_buffer(e);
@@ -258,6 +261,9 @@ int default_pause_window(void) {
   if (id == -1) return -1;
   win_border(id);
   text_to_buf(win_get_buf(id) + 8 * width + 16, "Paused", width - 16, width, colorTable[0x7C00]);
+  // "Done" ends the pause like Escape.
+  win_register_text_button(id, (width - text_width("Done") - 16) / 2, height - 8 - text_height() - 6, -1, -1, -1, 27,
+                           "Done", 0);
   win_draw(id);
   return id;
 }

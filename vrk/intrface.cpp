@@ -1,8 +1,76 @@
-// Dialogs and menu bars: the calls the window system makes at start, at exit and for hot keys.
-// The dialogs themselves (win_msg, win_yes_no) and the menus come with the dialog module.
+// Dialogs: the message box and the yes/no question. Nothing else lives here: the install engine's
+// tests put their own message box and question in place of these two.
 #include "vrk/intrface.h"
 
-void VRK_intr_init(void) {}
-void VRK_intr_exit(void) {}
-void VRK_menu_free(MenuBar*) {}
-int VRK_menu_hot_key(MenuBar*, int code) { return code; }
+#include <algorithm>
+
+#include "vrk/button.h"
+#include "vrk/input.h"
+#include "vrk/intrface_internal.h"
+#include "vrk/text.h"
+#include "vrk/vrk.h"
+
+namespace {
+
+constexpr int kDialogFlags = WIN_ON_TOP | WIN_MODAL;
+
+// A modal dialog's window sized for text with an inner width of at least min_inner: bordered,
+// the text drawn at (16, 8); its id, or -1. The buttons' row is 8 + text_height + 6 above the
+// bottom.
+int text_dialog(const char* text, int x, int y, int colour, int min_inner) {
+  if (!VRK_win_init_flag || !text) return -1;
+  int widest = 0;
+  const int lines = VRK_intr_lines(text, &widest);
+  const int h = text_height();
+  const int height = (lines + 2) * h + 16;
+  const int width = std::max(widest + 16, min_inner) + 16;
+  const int id = win_add(x, y, width, height, 256, kDialogFlags);
+  if (id == -1) return -1;
+  win_border(id);
+  VRK_intr_draw_lines(id, text, 16, 8, colour);
+  return id;
+}
+
+int button_row(int win) { return win_height(win) - 8 - text_height() - 6; }
+
+}  // namespace
+
+int win_msg(const char* text, int x, int y, int colour) {
+  const int id = text_dialog(text, x, y, colour, 80);
+  if (id == -1) return -1;
+  win_register_text_button(id, win_width(id) / 2 - 32, button_row(id), -1, -1, -1, 27, "Done", 0);
+  win_draw(id);
+  while (VRK_intr_input() != 27) {
+  }
+  win_delete(id);
+  return 0;
+}
+
+int win_yes_no(const char* question, int x, int y, int colour) {
+  const int id = text_dialog(question, x, y, colour, 144);
+  if (id == -1) return -1;
+  const int width = win_width(id);
+  win_register_text_button(id, width / 2 - 64, button_row(id), -1, -1, -1, 'y', "Yes", 0);
+  win_register_text_button(id, width / 2 + 16, button_row(id), -1, -1, -1, 'n', "No", 0);
+  win_draw(id);
+  int answer = -1;
+  while (answer == -1) {
+    switch (VRK_intr_input()) {
+      case 27:
+      case 'n':
+      case 'N':
+        answer = 0;
+        break;
+      case 13:
+      case ' ':
+      case 'y':
+      case 'Y':
+        answer = 1;
+        break;
+      default:
+        break;
+    }
+  }
+  win_delete(id);
+  return answer;
+}

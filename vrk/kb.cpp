@@ -32,6 +32,8 @@ int kb_layout = KB_ENGLISH_US;
 int16_t ascii_table[256][5];
 int kb_disabled = 0, kb_numpad_disabled = 0;
 uint32_t kb_idle_start_time = 0;
+void (*vcr_record_hook)(int scan) = nullptr;
+int (*vcr_device_hook)(int down) = nullptr;
 
 uint8_t VRK95_key_map[256];
 struct TimeStamp {
@@ -359,8 +361,14 @@ int kb_ascii_to_scan(int code) {
 int kb_elapsed_time(void) { return elapsed_time(kb_idle_start_time); }
 void kb_reset_elapsed_time(void) { kb_idle_start_time = get_time(); }
 
+void VRK_kb_hook_vcr(void (*record)(int scan), int (*device)(int down)) {
+  vcr_record_hook = record;
+  vcr_device_hook = device;
+}
+
 void kb_simulate_key(int s) {
   s &= 0xFF;
+  if (vcr_record_hook) vcr_record_hook(s);
   kb_idle_start_time = get_time();
   if (s == 0xE0) {
     extended_code = 0x80;
@@ -428,6 +436,7 @@ bool is_grey(int c) {
 
 void VRK95_process_key(const plat_key_event* e) {
   if (!e) return;
+  if (vcr_device_hook && vcr_device_hook(e->down)) return;
   const int code = e->code;
   int s = VRK95_key_map[code];
   if (is_grey(code)) {

@@ -42,6 +42,10 @@ int kb_elapsed_time(void);
 void kb_reset_elapsed_time(void);
 // The driver's single entry: one make, break or 0xE0 prefix byte.
 void kb_simulate_key(int scan);
+// The event recorder's hooks (null: none): `record` sees every byte kb_simulate_key takes;
+// `device` is asked (down: 1 a press, 0 a release) before a key from the device reaches the
+// driver and keeps it out by returning 1.
+void VRK_kb_hook_vcr(void (*record)(int scan), int (*device)(int down));
 // One DirectInput key event into scan codes.
 void VRK95_process_key(const plat_key_event* e);
 // Fills the DirectInput-to-scan-code map for the current layout.

@@ -33,6 +33,8 @@ double mouse_sensitivity = 1.0;
 int mouse_idling = 0;
 uint32_t mouse_idle_start_time = 0;
 uint32_t left_press_time = 0, right_press_time = 0;
+void (*vcr_record_hook)(int dx, int dy, int buttons) = nullptr;
+int (*vcr_device_hook)(int dx, int dy, int buttons) = nullptr;
 
 constexpr uint8_t kArrow[64] = {
     1, 1,  1,  1,  1,  1,  1,  0,  //
@@ -232,7 +234,21 @@ void mouse_info(void) {
     dy = int(s.dy * mouse_sensitivity);
     b = (s.left ? 1 : 0) | (s.right ? 2 : 0);
   }
-  mouse_simulate_input(dx, dy, b);
+  switch (vcr_device_hook ? vcr_device_hook(dx, dy, b) : 0) {
+    case 0:
+      mouse_simulate_input(dx, dy, b);
+      break;
+    case 1:  // a playback holds the recorded buttons
+      mouse_simulate_input(0, 0, last_buttons);
+      break;
+    default:
+      break;
+  }
+}
+
+void VRK_mouse_hook_vcr(void (*record)(int dx, int dy, int buttons), int (*device)(int dx, int dy, int buttons)) {
+  vcr_record_hook = record;
+  vcr_device_hook = device;
 }
 
 void mouse_simulate_input(int dx, int dy, int buttons) {
@@ -247,6 +263,7 @@ void mouse_simulate_input(int dx, int dy, int buttons) {
     mouse_buttons = last_buttons = raw_buttons = 0;
     return;
   }
+  if (vcr_record_hook && (dx || dy || buttons != last_buttons)) vcr_record_hook(dx, dy, buttons);
   mouse_idling = 0;
   const int p = mouse_buttons;
   mouse_buttons = button_events(p & 0x15, buttons & 1, MOUSE_LEFT_PRESSED, MOUSE_LEFT_HELD, MOUSE_LEFT_RELEASED, now,

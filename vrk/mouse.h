@@ -45,6 +45,10 @@ void mouse_info(void);
 // Motion and raw buttons (1 left, 2 right) as if read from the device: button events, rest
 // timer, cursor motion (while present and shown).
 void mouse_simulate_input(int dx, int dy, int buttons);
+// The event recorder's hooks (null: none): `record` sees every change of motion or buttons that
+// mouse_simulate_input takes; `device` is given what a poll read from the device and returns 0 to
+// pass it on, 1 to replace it by no motion with the buttons held so far, 2 to drop it.
+void VRK_mouse_hook_vcr(void (*record)(int dx, int dy, int buttons), int (*device)(int dx, int dy, int buttons));
 // 1 when the cursor image overlaps the rectangle.
 int mouse_in(int ulx, int uly, int lrx, int lry);
 // 1 when the hot spot lies inside the rectangle (edges included).

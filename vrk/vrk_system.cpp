@@ -16,6 +16,7 @@
 #include "vrk/mouse.h"
 #include "vrk/svga.h"
 #include "vrk/text.h"
+#include "vrk/vcr.h"
 #include "vrk/vrk.h"
 #include "vrk/vrk_internal.h"
 #include "vrk/winmain.h"
@@ -32,7 +33,7 @@ int opened_database = -1;  // the default database win_init opened, until win_ex
 void free_window(Window* w) {
   Button* b = w->button_list;
   while (b) {
-    Button* next = VRK_button_next(b);
+    Button* next = b->next;
     VRK_delete_button(b);
     b = next;
   }
@@ -157,6 +158,8 @@ int win_init(win_mode_fn mode, win_reset_fn, int flags) {
     registered = true;
     std::atexit(exit_at_end);
   }
+  // Every program can record its input or play a recording from the start (VRK_RECORD, VRK_PLAY).
+  VRK_vcr_start_from_env();
   return WIN_OK;
 }
 
@@ -165,6 +168,7 @@ void win_exit(void) {
   if (running) return;
   running = 1;
   if (VRK_win_init_flag) {
+    if (vcr_status() != VCR_IDLE) vcr_stop();
     VRK_intr_exit();
     mouse_hide();
     for (int i = num_windows - 1; i >= 0; --i) {
@@ -258,7 +262,7 @@ void win_drag(int id) {
   Rect old = w->rect;
   auto poll = [] {
     VRK_do_bk_process();
-    mouse_info();
+    if (vcr_update() != 3) mouse_info();
   };
   int x0, y0, x1, y1;
   mouse_get_position(&x0, &y0);
@@ -303,8 +307,8 @@ int win_check_all_buttons(void) {
 Button* VRK_find_button(int id, Window** w) {
   if (!VRK_win_init_flag) return nullptr;
   for (int i = 0; i < num_windows; ++i)
-    for (Button* b = window[i]->button_list; b; b = VRK_button_next(b))
-      if (VRK_button_id(b) == id) {
+    for (Button* b = window[i]->button_list; b; b = b->next)
+      if (b->id == id) {
         if (w) *w = window[i];
         return b;
       }
@@ -314,10 +318,9 @@ Button* VRK_find_button(int id, Window** w) {
 int VRK_check_menu_bars(int code) {
   if (!VRK_win_init_flag || code == -1) return code;
   for (int i = num_windows - 1; i >= 1; --i) {
-    if (window[i]->menu_bar) {
-      int r = VRK_menu_hot_key(window[i]->menu_bar, code);
-      if (r != code) return r;
-    }
+    if (MenuBar* bar = window[i]->menu_bar)
+      for (int j = 0; j < bar->count; ++j)
+        if (bar->pulldowns[j].hot_key == code) return VRK_process_menu(bar, j);
     if (window[i]->flags & WIN_MODAL) break;
   }
   return code;

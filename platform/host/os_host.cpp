@@ -156,6 +156,11 @@ FILE* os_fopen(const char* path, const char* mode) {
   return std::fopen(host.c_str(), mode);
 }
 
+FILE* os_fopen_native(const char* path, const char* mode) {
+  if (!path || !*path || !mode) return nullptr;
+  return std::fopen(path, mode);
+}
+
 int os_mkdir(const char* path) {
   std::string host;
   if (os_host_map(path, &host) != 0) return -1;

@@ -107,6 +107,8 @@ FILE* os_fopen(const char* path, const char* mode) {
   return std::fopen(path, mode);
 }
 
+FILE* os_fopen_native(const char* path, const char* mode) { return os_fopen(path, mode); }
+
 int os_mkdir(const char* path) { return path && _mkdir(path) == 0 ? 0 : -1; }
 
 int os_rmdir(const char* path) { return path && _rmdir(path) == 0 ? 0 : -1; }
