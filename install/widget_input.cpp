@@ -6,6 +6,7 @@
 #include "install/memdbg.h"
 #include "install/widget_internal.h"
 #include "install/window.h"
+#include "vrk/button.h"
 #include "vrk/grbuf.h"
 #include "vrk/input.h"
 #include "vrk/kb.h"
@@ -58,6 +59,12 @@ struct FontScope {
     if (previous >= 0) text_font(previous);
   }
 };
+
+// The text height of the region's font.
+int heightOf(const TextRegion& r) {
+  FontScope font(r.font);
+  return text_height();
+}
 
 // A character's width as the field advances over it: its own width and the font's spacing.
 int advance(char c) { return text_char_width(static_cast<unsigned char>(c)) + text_spacing(); }
@@ -168,8 +175,14 @@ void showCursorNow(const TextInputRegion& rec) {
   doCursor(rec);
 }
 
-// The button that turns a click on the box into the edit of field `index`; its id, or -1.
-int coverWithButton(const TextRegion&, int) { return -1; }
+// The invisible button that turns a click on the box into the edit of field `index` (its
+// release routine, given code 0x400 + index); its id, or -1.
+int coverWithButton(const TextRegion& r, int index) {
+  const int id = win_register_button(r.window, r.x, r.y, r.width, heightOf(r), -1, -1, -1, kEditCodeBase + index,
+                                     nullptr, nullptr, nullptr, 0);
+  if (id != -1) win_register_button_func(id, nullptr, nullptr, nullptr, textInputRegionDispatch);
+  return id;
+}
 
 // The modal edit of a click-to-edit field.
 void editLoop(int index) {

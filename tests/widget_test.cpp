@@ -17,6 +17,7 @@
 #include "tests/vrk_util.h"
 #include "vrk/debug.h"
 #include "vrk/input.h"
+#include "vrk/mouse.h"
 #include "vrk/text.h"
 #include "vrk/vrk.h"
 
@@ -252,7 +253,8 @@ TEST_F(Widgets, EditFieldScrollsGolden) {
   winDeleteBackgroundTextInputRegion();
 }
 
-// The modal edit of a click-to-edit field reads keys from the keyboard until Enter or Escape:
+// The modal edit of a click-to-edit field, started by a click on its box or by the program,
+// reads keys from the keyboard until Enter or Escape:
 // Escape puts the text back, Enter keeps it. Deleting the window deletes its fields, telling
 // each delete callback its buffer.
 TEST_F(Widgets, ModalEditAndDeletionWithTheWindow) {
@@ -261,19 +263,28 @@ TEST_F(Widgets, ModalEditAndDeletionWithTheWindow) {
   const int field = windowAddTextInputRegion(region, buffer, 8, nullptr);
   ASSERT_EQ(field, 1);
   auto type = [](std::vector<int> scans) {
-    uint32_t t = get_time() + 10;
+    uint32_t t = get_time() + 20;
     for (int scan : scans) {
       plat_headless_at_key(t, scan, 1);
       plat_headless_at_key(t + 5, scan, 0);
       t += 20;
     }
   };
-  type({0x2D, 0x15, 0x01});  // x, y, Escape
+  // A click on the box starts the edit from inside the input poll.
+  mouse_show();
+  mouse_set_position(20, 12);
+  const uint32_t t0 = get_time();
+  plat_headless_at_mouse(t0 + 5, 0, 0, 1);
+  plat_headless_at_mouse(t0 + 8, 0, 0, 0);
+  type({0x2D, 0x1C});  // x, Enter (the cursor starts at 0)
+  while (plat_headless_pending()) get_input();
+  EXPECT_STREQ(buffer, "xab");
+  type({0x15, 0x01});  // y, Escape
   EXPECT_EQ(windowSelectTextInputRegion(field), 1);
-  EXPECT_STREQ(buffer, "ab");
+  EXPECT_STREQ(buffer, "xab");
   type({0x2D, 0xCB, 0xCB, 0xCB, 0x15, 0x0E, 0x1C});  // x, Left x3, y, Backspace, Enter
   EXPECT_EQ(windowSelectTextInputRegion(field), 1);
-  EXPECT_STREQ(buffer, "xab");  // the cursor starts at 0
+  EXPECT_STREQ(buffer, "xxab");
   EXPECT_EQ(textRegions[region - 1].justification, WINDOW_JUSTIFY_CENTRE);
   EXPECT_EQ(windowSelectTextInputRegion(7), 0);
 
