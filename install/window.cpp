@@ -33,6 +33,7 @@ int winTOS = -1;
 window_create_fn createWindowFunc = nullptr;
 window_select_fn selectWindowFunc = nullptr;
 window_delete_fn deleteWindowFunc = nullptr;
+void (*deleteWidgetsFunc)(int vrkId) = nullptr;
 int xres = 0, yres = 0;
 
 struct ModeEntry {
@@ -169,6 +170,8 @@ void windowSetWindowFuncs(window_create_fn create, window_select_fn select, wind
   if (display) displayWindowFunc = display;
 }
 
+void windowSetWidgetsFunc(void (*deleteWidgets)(int vrkId)) { deleteWidgetsFunc = deleteWidgets; }
+
 int windowGetXres(void) { return xres; }
 int windowGetYres(void) { return yres; }
 
@@ -209,6 +212,7 @@ int deleteWindow(const char* name) {
   if (index < 0) return 0;
   ManagedWindow& w = windows[index];
   if (deleteWindowFunc) deleteWindowFunc(index, name);
+  if (deleteWidgetsFunc) deleteWidgetsFunc(w.id);
   win_delete(w.id);
   freeContents(w);
   freeSlot(w);

@@ -80,6 +80,9 @@ void windowClose(void);
 // Installs the create, select, delete and display hooks (a null argument keeps that hook).
 void windowSetWindowFuncs(window_create_fn create, window_select_fn select, window_delete_fn del,
                           window_display_fn display);
+// Installs the routine deleteWindow runs with the window-system id before the window goes, so
+// that the widgets drawn in it go with it (null: none). The widgets module installs it.
+void windowSetWidgetsFunc(void (*deleteWidgets)(int vrkId));
 // Allocation adapters to the tagged allocator (tag "window") for the window system.
 void* winMalloc(size_t size);
 void* winRealloc(void* ptr, size_t size);
