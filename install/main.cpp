@@ -11,17 +11,25 @@
 #include "db/db.h"
 #include "install/config.h"
 #include "install/instutil.h"
+#include "install/fontmgr.h"
 #include "install/memdbg.h"
+#include "install/mousemgr.h"
 #include "install/panels.h"
 #include "install/settings.h"
 #include "platform/os.h"
+#include "color/color.h"
+#include "install/widget.h"
+#include "install/window.h"
 #include "vrk/debug.h"
+#include "vrk/mouse.h"
+#include "vrk/text.h"
+#include "vrk/vrk.h"
 #include "vrk/winmain.h"
 
 int runExternals = 0;
-// The panel functions (install, installing, finish) are entered here as they land; until then a
-// null entry counts as a panel that returned 0.
-panel_fn panels[NUM_PANELS] = {nullptr, panelInstalling, nullptr};
+// The panel functions (install, installing, finish); the install panel is entered here when it
+// lands, until then a null entry counts as a panel that returned 0.
+panel_fn panels[NUM_PANELS] = {nullptr, panelInstalling, panelFinish};
 const char* errInitDbStr = "Error initializing database.\n";
 main_spawn_fn mainSpawn = os_spawn;
 
@@ -156,9 +164,7 @@ void doInstall(void) {
   char* background = nullptr;
   cfgGetString(&settings, "Install", "Background", &background);
   debug_printf("Loading install background, %s...\n", background ? background : "");
-  if (background && background[0]) {
-    // Toolkit: windowDisplayWithPalette(background, 0) goes here.
-  }
+  if (background && background[0]) windowDisplayWithPalette(background, nullptr);
   int r = 0;
   for (panel_fn panel : panels) {
     r = panel ? panel() : 0;
@@ -171,11 +177,13 @@ void cleanup(void) {
   debug_printf("Cleaning up... ");
   if (comStarted) os_com_exit();
   comStarted = false;
-  // Window system and toolkit: after the component services, freeDriveSizes(), then FMExit(),
-  // widgetsClose(), mouseClose(), windowClose(), in this order. windowClose also closes the
-  // archive; until it exists the archive is closed here (closing it twice is harmless).
+  // The toolkit closes every managed window, the archive and the window system, which gives the
+  // display back before any external program starts.
   freeDriveSizes();
-  db_exit();
+  FMExit();
+  widgetsClose();
+  mouseClose();
+  windowClose();
   debug_printf("done.\n");
   if (runExternals) {
     runExternal("ConfigExe", 1);
@@ -192,24 +200,36 @@ int vrk_main(int argc, char** argv) {
   (void)argv;
   initDatabase();
   initSettings();
-  // Window system: win_set_minimized_title(getString("ProgramName")).
+  win_set_minimized_title(getString("ProgramName"));
   if (os_getcwd(sourcePath, sizeof sourcePath) != 0) sourcePath[0] = '\0';
   // The shell's link object needs the component services; without them the install goes on and
   // makes no shortcuts.
   comStarted = os_com_init() == 0;
   if (!comStarted) VRKSystemError(getString("ErrNoShortcuts"));
-  // Toolkit: initWindow(1, 1); createWindow("Main", 0, 0, 640, 480, black, 0); selectWindow("Main");
-  // the "Startup" "Font" value through windowSetFont with white text and flags 0x2010000; the
-  // "Loading2" text at (0, 0) and its rectangle refreshed; initMouse(); mouse_hide().
+  initWindow(1, 1);
+  createWindow("Main", 0, 0, 640, 480, colorTable[0], 0);
+  selectWindow("Main");
   int font = 0;
   cfgGetValue(&settings, "Startup", "Font", &font);
   debug_printf("Selecting font %d...\n", font);
+  windowSetFont(font);
+  windowSetTextColor(1.0f, 1.0f, 1.0f);
+  windowSetTextFlags(0x2010000);
+  const char* loading = getString("Loading2");
+  windowPrint(loading, text_width(loading), 0, 0, colorTable[0x7FFF] | 0x2000000);
+  windowDrawRect(0, 0, text_width(loading), text_height());
+  initMouse();
+  mouse_hide();
   if (!initInstTypes()) {
     cleanup();
     return 0;
   }
   initDriveSizes();
-  // Toolkit: FMInit() and text_add_manager(aliasMgr) when a font loaded; initWidgets().
+  if (FMInit() == 0) {
+    const text_manager aliasMgr = FMtext_manager();
+    text_add_manager(&aliasMgr);
+  }
+  initWidgets();
   doInstall();
   cleanup();
   return 0;

@@ -16,6 +16,7 @@
 #include "install/memdbg.h"
 #include "install/settings.h"
 #include "platform/os.h"
+#include "tests/support/env.h"
 #include "tests/support/files.h"
 #include "tests/support/tempdir.h"
 #ifndef _WIN32
@@ -286,8 +287,13 @@ int shortcutPanel() {
 TEST(MainRun, PanelsCanMakeShortcuts) {
   TempDir medium("main_run");
   const std::string ini = "[Install]\nInstallTypes=Typical\n[Typical]\nList=t.lst\n";
+  // The whole start runs: the window system on the headless display with the medium's font.
   std::vector<kit_member> members = {{"install.ini", std::vector<uint8_t>(ini.begin(), ini.end())},
-                                     {"t.lst", {'s', '=', '0', '\n'}}};
+                                     {"t.lst", {'s', '=', '0', '\n'}},
+                                     {"font0.fon", {}}};
+  const std::string font = read_whole_file(fs::path(TEST_DATA_DIR) / "dejavu11.fon");
+  members.back().data.assign(font.begin(), font.end());
+  set_env("VRK_VIDEO", "headless");
   std::string error;
   ASSERT_TRUE(kit_build_archive(medium.file("install.dat"), members, error)) << error;
   const fs::path before = fs::current_path();
@@ -299,6 +305,7 @@ TEST(MainRun, PanelsCanMakeShortcuts) {
   linkMade = -1;
   EXPECT_EQ(vrk_main(0, nullptr), 0);
   panels[0] = nullptr;
+  set_env("VRK_VIDEO", nullptr);
   const bool exists = fs::exists(medium.path / "made.lnk");
   fs::current_path(before);
 #ifndef _WIN32

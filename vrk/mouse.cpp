@@ -14,6 +14,9 @@
 
 namespace {
 
+int mouse_started = 0;  // between VRK_mouse_init and VRK_mouse_exit
+
+
 int have_mouse = 0;
 int mouse_is_hidden = 1;
 int mouse_disabled = 0;
@@ -84,6 +87,7 @@ void VRK_mouse_clip(void) {
 }
 
 int VRK_mouse_init(void) {
+  mouse_started = 1;
   have_mouse = 0;
   mouse_disabled = 0;
   mouse_is_hidden = 1;
@@ -110,9 +114,13 @@ void VRK_mouse_exit(void) {
   mouse_shape = nullptr;
   have_mouse = 0;
   mouse_is_hidden = 1;
+  mouse_started = 0;
 }
 
 int mouse_set_shape(const uint8_t* image, int width, int height, int pitch, int hotx, int hoty, int trans) {
+  // Outside the window system there is no cursor to shape, and a buffer taken now would come
+  // from another allocator than the one that frees it later.
+  if (!mouse_started) return -1;
   if (!image) {
     image = or_mask;
     width = height = pitch = 8;

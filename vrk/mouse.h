@@ -25,7 +25,8 @@ int VRK_mouse_init(void);
 // Gives the device back, frees the cursor buffer and stops the animation.
 void VRK_mouse_exit(void);
 // Sets the cursor image (null: the built-in 8 x 8 arrow, hot spot (1, 1)), keeping the hot spot's
-// screen point; 0, or -1 (the old shape stays) when the buffer cannot be allocated.
+// screen point; 0, or -1 (the old shape stays) when the buffer cannot be allocated or the mouse
+// is not started (outside the window system).
 int mouse_set_shape(const uint8_t* image, int width, int height, int pitch, int hotx, int hoty, int trans);
 // The current image and its geometry; 0.
 int mouse_get_shape(const uint8_t** image, int* width, int* height, int* pitch, int* hotx, int* hoty, int* trans);
