@@ -1,0 +1,58 @@
+#!/bin/sh
+# Installs from a medium with setup on the headless display, driven by a recorded session
+# (VRK_PLAY), on a fresh emulated machine, and compares the result exactly with what the case
+# expects: each screen dump the session asks for (Alt-C) with screen<N>.bmp, every file on the machine's drives
+# (path, size and checksum) with files.txt, the registry with registry.reg, and the uninstall log
+# with uninst.log (its "Installed:" line holds the clock and is left out). UPDATE_GOLDEN=1
+# rewrites the case's files from this run.
+# Usage: setup_check.sh SETUP MEDIUM CASE_DIR [FREE_SPACE_INI_LINES]
+set -u
+setup="$1" medium="$2" case="$3"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+root="$work/machine"
+mkdir -p "$root/C" "$root/D"
+printf '[FreeSpace]\nC=900000000\nD=50000000\n' > "$root/machine.ini"
+cp -r "$medium" "$work/medium"
+cp "$case/session.vcr" "$work/session.vcr"
+cd "$work/medium" || exit 1
+VRK_ROOT="$root" VRK_VIDEO=headless VRK_PLAY="$work/session.vcr" timeout 120 "$setup"
+status=$?
+[ "$status" = "$(cat "$case/status" 2>/dev/null || echo 0)" ] || { echo "setup ended with status $status"; exit 1; }
+mkdir "$work/shots"
+mv scr*.bmp "$work/shots/" 2>/dev/null
+# Everything on the drives, the medium's copy (drive Z:) aside.
+(cd "$root" && find C D -type f | LC_ALL=C sort | while read -r f; do
+  printf '%s %s\n' "$(wc -c < "$f" | tr -d ' ')" "$(cksum < "$f" | cut -d' ' -f1)  $f"
+done) > "$work/files.txt"
+log=$(cd "$root" && find C D -iname uninst.log | head -1)
+[ -n "$log" ] && grep -v '^Installed: ' "$root/$log" > "$work/uninst.log" || : > "$work/uninst.log"
+cp "$root/registry.reg" "$work/registry.reg" 2>/dev/null || : > "$work/registry.reg"
+if [ "${UPDATE_GOLDEN:-}" = 1 ]; then
+  rm -f "$case"/screen*.bmp
+  n=0
+  for shot in "$work"/shots/scr*.bmp; do
+    [ -f "$shot" ] && cp "$shot" "$case/screen$n.bmp" && n=$((n + 1))
+  done
+  cp "$work/files.txt" "$work/uninst.log" "$work/registry.reg" "$case/"
+  echo "case $(basename "$case") rewritten"
+  exit 0
+fi
+failed=0
+for f in files.txt uninst.log registry.reg; do
+  cmp -s "$work/$f" "$case/$f" || { echo "$f differs:"; diff "$case/$f" "$work/$f" | head -20; failed=1; }
+done
+n=0
+for shot in "$work"/shots/scr*.bmp; do
+  [ -f "$shot" ] || continue
+  if ! cmp -s "$shot" "$case/screen$n.bmp"; then
+    keep="${TMPDIR:-/tmp}/setup-$(basename "$case")-screen$n.bmp"
+    cp "$shot" "$keep"
+    echo "screen $n differs (kept as $keep)"
+    failed=1
+  fi
+  n=$((n + 1))
+done
+[ -f "$case/screen$n.bmp" ] && { echo "the session took $n dumps, the case expects more"; failed=1; }
+[ $failed = 0 ] && echo "case $(basename "$case"): machine and screen as expected"
+exit $failed
