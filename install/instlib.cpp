@@ -2,6 +2,7 @@
 // under them, and the dimmed panel windows built from them.
 #include "install/instlib.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "color/color.h"
@@ -96,6 +97,10 @@ int createDimmedWindow(const char* name, int x, int y, int width, int height, fl
   if (x < 0 || y < 0 || x + width > pitch || y + height > under.lry + 1 || under.ulx != 0 || under.uly != 0) return 0;
   if (createWindow(name, x, y, width, height, colorTable[0], flags) < 0) return 0;
   if (pushWindow(name) < 0) return 0;
+  // Managed windows keep their left edge on a multiple of 4: the picture is what lies beneath
+  // the window where it really is (still inside the window beneath).
+  Rect placed;
+  if (windowGetRect(&placed)) x = std::min(std::max(placed.ulx, 0), pitch - width);
   uint8_t* picture = windowGetBuffer();
   buf_to_buf(below + y * pitch + x, width, height, pitch, picture, width);
   const int level = levelOf(dim);

@@ -52,3 +52,24 @@ extern char panelDirText[260];
 // exist ("ErrNoDrive") and have room for the type ("ErrFreeSpace"); then opens the uninstall log,
 // makes the destination and sets currentState to 3. A refused choice leaves the panel as it was.
 void panelNext(void);
+
+// --- the install panel's window (panels_install_ui.cpp) ---
+// The first panel: the install types (a list when there is more than one), the drives that can
+// hold the selected type, the directory box, Exit and Next in a dimmed window; Tab and Shift-Tab
+// move the focus, Escape, Alt+X and Alt+F4 act as Exit. Returns currentState: 3 once Next took
+// the choice (panelNext), 1 after Exit, and 1 after saying so ("ErrPanel") when the panel's
+// window cannot be made, since there is then no destination to install to.
+int panelInstall(void);
+// Control input of the directory box: Enter acts as Next, Up and Down move the focus back and
+// on, every other code edits the text; 1.
+int doEditBoxInput(int key);
+// Control input of the type list (the drive list): the code goes to the list device; 1.
+int doTypesInput(int key);
+int doDriveInput(int key);
+// Callback of the lists' scroll buttons (data 0 and 1: types up and down, 2 and 3: drives): a
+// press focuses the list and moves its selection one entry; other events do nothing.
+void onScroll(void* data, int event);
+// Selection callback of the type list: the drive list shows, from its first entry selected, the
+// drives that can hold type `index`, and "ErrNoSpace" in its place when none can; nothing while
+// there is no drive list.
+void typesSelectedCallback(int index);

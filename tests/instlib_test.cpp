@@ -123,3 +123,23 @@ TEST_F(Panels, ADimmedPanelIsTheScreenBeneathItDarkenedWithARaisedBorder) {
   EXPECT_TRUE(golden_picture("instlib_dimmed.hex", windowGetBuffer(), 96, 64, 96));
   popWindow();
 }
+
+// Managed windows keep their left edge on a multiple of 4: a panel asked for at x 42 shows at 44,
+// and its picture is the dimmed screen beneath it there.
+TEST_F(Panels, ADimmedPanelShowsWhatLiesBeneathItWhereItIs) {
+  ASSERT_GE(createWindow("Main", 0, 0, 640, 480, 0, 0), 0);
+  ASSERT_GE(selectWindow("Main"), 0);
+  uint8_t* screen = windowGetBuffer();
+  for (int i = 0; i < 640 * 480; ++i) screen[i] = uint8_t(1 + i % 7 * 36);  // columns of colour, 7 apart
+  ASSERT_EQ(createDimmedWindow("Panel", 42, 40, 96, 64, 0.6f, 4), 1);
+  ASSERT_GE(pushWindow("Panel"), 0);
+  Rect r;
+  ASSERT_TRUE(windowGetRect(&r));
+  EXPECT_EQ(r.ulx % 4, 0);
+  const uint8_t* panel = windowGetBuffer();
+  const int level = int(0.6f * 65536) >> 9;
+  for (int y = 3; y < 64 - 3; ++y)
+    for (int x = 3; x < 96 - 3; ++x)
+      ASSERT_EQ(panel[y * 96 + x], intensityColorTable[screen[(r.uly + y) * 640 + r.ulx + x]][level]) << x << "," << y;
+  popWindow();
+}

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,8 @@ inline kit_member color_pal_member() {
   for (int i = 0; i < 768; ++i) pal8[i] = uint8_t(pal[i] << 2 | pal[i] >> 4);
   colorBuildColorTable(pal8, nullptr);
   kit_member m{"COLOR.PAL", pal, kit_pack_method::stored};
-  m.data.insert(m.data.end(), colorTable, colorTable + COLOR_TABLE_SIZE);
+  m.data.resize(pal.size() + COLOR_TABLE_SIZE);  // (an insert here trips the i686 compiler's bounds check)
+  std::copy(colorTable, colorTable + COLOR_TABLE_SIZE, m.data.begin() + long(pal.size()));
   return m;
 }
 

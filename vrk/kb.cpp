@@ -10,6 +10,8 @@
 #include "vrk/input.h"
 #include "vrk/svga.h"
 
+uint8_t keys[256];
+
 namespace {
 
 struct KeyRecord {
@@ -22,7 +24,6 @@ enum : int { MOD_CAPS = 0x001, MOD_NUM = 0x002, MOD_SCROLL = 0x004, MOD_LSHIFT =
 enum : int { COL_NORMAL = 0, COL_SHIFT = 1, COL_LALT = 2, COL_RALT = 3, COL_CTRL = 4 };
 
 uint8_t kb_installed = 0;
-uint8_t keys[256];
 int keynumpress = 0;
 int extended_code = 0;
 int kb_lock_flags = 0;

@@ -12,6 +12,10 @@ constexpr int KB_BUFFER_SIZE = 64;  // holds 63 records
 enum : int { KB_NUM_LOCK = 1, KB_CAPS_LOCK = 2, KB_SCROLL_LOCK = 4 };
 enum : int { KB_ENGLISH_US = 0, KB_FRENCH = 1, KB_GERMAN = 2, KB_ITALIAN = 3, KB_SPANISH = 4 };
 
+// The state of every key by key number (scan code, plus 128 for the grey keys): 0 up, 1 pressed,
+// 2 held (repeating).
+extern uint8_t keys[256];
+
 // Installs the driver (keys up, buffer empty, lock keys from the system, layout 0); 0, or -1
 // when installed already.
 int VRK_kb_set(void);
