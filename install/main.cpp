@@ -27,9 +27,9 @@
 #include "vrk/winmain.h"
 
 int runExternals = 0;
-// The panel functions (install, installing, finish); the install panel is entered here when it
-// lands, until then a null entry counts as a panel that returned 0.
-panel_fn panels[NUM_PANELS] = {nullptr, panelInstalling, panelFinish};
+// The panel functions (install, installing, finish); a null entry counts as a panel that
+// returned 0.
+panel_fn panels[NUM_PANELS] = {panelInstall, panelInstalling, panelFinish};
 const char* errInitDbStr = "Error initializing database.\n";
 main_spawn_fn mainSpawn = os_spawn;
 

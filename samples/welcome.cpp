@@ -37,11 +37,15 @@ std::vector<std::string> words(const std::string& line) {
 
 int main(int argc, char** argv) {
   std::string line;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) line += ' ';
-    // A word that held blanks arrives without its quotes on Windows: put them back.
-    const std::string a = argv[i];
-    line += a.find(' ') != std::string::npos && a.front() != '"' ? '"' + a + '"' : a;
+  if (argc == 2) {
+    line = argv[1];  // the whole line as one argument (the host), or a single word
+  } else {
+    for (int i = 1; i < argc; ++i) {
+      if (i > 1) line += ' ';
+      // A word that held blanks arrives without its quotes on Windows: put them back.
+      const std::string a = argv[i];
+      line += a.find(' ') != std::string::npos ? '"' + a + '"' : a;
+    }
   }
   const std::vector<std::string> w = words(line);
   if (w.empty()) return 2;

@@ -7,7 +7,7 @@
 # rewrites the case's files from this run.
 # Usage: setup_check.sh SETUP MEDIUM CASE_DIR [FREE_SPACE_INI_LINES]
 set -u
-setup="$1" medium="$2" case="$3"
+setup="$1" medium="$2" case=$(cd "$3" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 root="$work/machine"
