@@ -22,8 +22,11 @@ status=$?
 mkdir "$work/shots"
 mv scr*.bmp "$work/shots/" 2>/dev/null
 # Everything on the drives, the medium's copy (drive Z:) aside.
+# (The uninstall log holds the clock: its lines are compared below, less the "Installed:" line.)
 (cd "$root" && find C D -type f | LC_ALL=C sort | while read -r f; do
-  printf '%s %s\n' "$(wc -c < "$f" | tr -d ' ')" "$(cksum < "$f" | cut -d' ' -f1)  $f"
+  sum=$(cksum < "$f" | cut -d' ' -f1)
+  case "$f" in */uninst.log) sum=- ;; esac
+  printf '%s %s\n' "$(wc -c < "$f" | tr -d ' ')" "$sum  $f"
 done) > "$work/files.txt"
 log=$(cd "$root" && find C D -iname uninst.log | head -1)
 [ -n "$log" ] && grep -v '^Installed: ' "$root/$log" > "$work/uninst.log" || : > "$work/uninst.log"
