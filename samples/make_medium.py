@@ -2,7 +2,7 @@
 """Builds the sample medium: a small product, its install script and file lists, its art (drawn
 here, converted by setupkit), fonts made by setupkit from DejaVu, all packed into INSTALL.DAT.
 
-    make_medium.py --setupkit PATH --welcome PATH --out DIR [--fonts DIR]
+    make_medium.py --setupkit PATH --welcome PATH --uninstaller PATH --out DIR [--fonts DIR]
 
 DIR receives the medium: INSTALL.DAT, the product's files, WELCOME.EXE (the program the script
 runs at the end). Everything is deterministic: the same inputs give the same bytes.
@@ -137,6 +137,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--setupkit", required=True)
     ap.add_argument("--welcome", required=True)
+    ap.add_argument("--uninstaller", required=True)
     ap.add_argument("--out", required=True)
     ap.add_argument("--fonts", default="/usr/share/fonts/truetype/dejavu")
     a = ap.parse_args()
@@ -180,9 +181,8 @@ def main():
         kit("font", sans, "--size", "11", "-o", os.path.join(dat, "FONT0.FON"))
         kit("font", sans, "--size", "14", "--aaf", "-o", os.path.join(dat, "FONT0.AAF"))
         kit("font", bold, "--size", "22", "--aaf", "-o", os.path.join(dat, "FONT1.AAF"))
-        # The uninstaller the script registers; the sample carries a stand-in until it is built.
-        with open(os.path.join(dat, "VLUNINST.EXE"), "wb") as f:
-            f.write(b"MZ sample stand-in for the uninstaller\r\n")
+        # The uninstaller the installer puts into the Windows directory and registers.
+        shutil.copyfile(a.uninstaller, os.path.join(dat, "VLUNINST.EXE"))
         kit("pack", dat, "-o", os.path.join(out, "INSTALL.DAT"))
     return 0
 

@@ -5,9 +5,11 @@
 # (path, size and checksum) with files.txt, the registry with registry.reg, and the uninstall log
 # with uninst.log (its "Installed:" line holds the clock and is left out). UPDATE_GOLDEN=1
 # rewrites the case's files from this run.
-# Usage: setup_check.sh SETUP MEDIUM CASE_DIR [FREE_SPACE_INI_LINES]
+# With VLUNINST given, the uninstaller then undoes the install (/S) and what is left on the
+# machine is compared with after-uninstall.txt (files, and the registry's lines).
+# Usage: setup_check.sh SETUP MEDIUM CASE_DIR [VLUNINST]
 set -u
-setup="$1" medium="$2" case=$(cd "$3" && pwd)
+setup="$1" medium="$2" case=$(cd "$3" && pwd) uninstaller="${4:-}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 root="$work/machine"
@@ -22,15 +24,28 @@ status=$?
 mkdir "$work/shots"
 mv scr*.bmp "$work/shots/" 2>/dev/null
 # Everything on the drives, the medium's copy (drive Z:) aside.
-# (The uninstall log holds the clock: its lines are compared below, less the "Installed:" line.)
-(cd "$root" && find C D -type f | LC_ALL=C sort | while read -r f; do
-  sum=$(cksum < "$f" | cut -d' ' -f1)
-  case "$f" in */uninst.log) sum=- ;; esac
-  printf '%s %s\n' "$(wc -c < "$f" | tr -d ' ')" "$sum  $f"
-done) > "$work/files.txt"
+listing() {
+  (cd "$root" && find C D -type f | LC_ALL=C sort | while read -r f; do
+    sum=$(cksum < "$f" | cut -d' ' -f1)
+    size=$(wc -c < "$f" | tr -d ' ')
+    case "$f" in */uninst.log) sum=- ;; */vluninst.exe) sum=- size=- ;; esac  # the clock; this build's program
+    printf '%s %s\n' "$size" "$sum  $f"
+  done)
+}
+# (The uninstall log holds the clock: its lines are compared below, less the "Installed:" line.
+# The uninstaller is this build's own program.)
+listing > "$work/files.txt"
 log=$(cd "$root" && find C D -iname uninst.log | head -1)
 [ -n "$log" ] && grep -v '^Installed: ' "$root/$log" > "$work/uninst.log" || : > "$work/uninst.log"
 cp "$root/registry.reg" "$work/registry.reg" 2>/dev/null || : > "$work/registry.reg"
+if [ -n "$uninstaller" ] && [ -n "$log" ]; then
+  winlog=$(printf '%s' "$log" | sed 's|^\(.\)/|\1:\\|; s|/|\\|g')
+  # What the sample's End program wrote is the user's, not the install's: it goes first, or the
+  # uninstaller rightly keeps its folder.
+  find "$root" -name WELCOME.TXT -delete
+  VRK_ROOT="$root" VRK_VIDEO=headless timeout 120 "$uninstaller" /S "-f$winlog" || echo "the uninstaller ended with status $?"
+  { listing; echo "--- registry"; cat "$root/registry.reg"; } | tr -d '\r' > "$work/after-uninstall.txt"
+fi
 if [ "${UPDATE_GOLDEN:-}" = 1 ]; then
   rm -f "$case"/screen*.bmp
   n=0
@@ -38,11 +53,14 @@ if [ "${UPDATE_GOLDEN:-}" = 1 ]; then
     [ -f "$shot" ] && cp "$shot" "$case/screen$n.bmp" && n=$((n + 1))
   done
   cp "$work/files.txt" "$work/uninst.log" "$work/registry.reg" "$case/"
+  [ -f "$work/after-uninstall.txt" ] && cp "$work/after-uninstall.txt" "$case/"
   echo "case $(basename "$case") rewritten"
   exit 0
 fi
 failed=0
-for f in files.txt uninst.log registry.reg; do
+checks="files.txt uninst.log registry.reg"
+[ -n "$uninstaller" ] && checks="$checks after-uninstall.txt"
+for f in $checks; do
   cmp -s "$work/$f" "$case/$f" || { echo "$f differs:"; diff "$case/$f" "$work/$f" | head -20; failed=1; }
 done
 n=0
