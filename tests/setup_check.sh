@@ -59,7 +59,7 @@ if [ "${UPDATE_GOLDEN:-}" = 1 ]; then
 fi
 failed=0
 checks="files.txt uninst.log registry.reg"
-[ -n "$uninstaller" ] && checks="$checks after-uninstall.txt"
+[ -n "$uninstaller" ] && [ -n "$log" ] && checks="$checks after-uninstall.txt"
 for f in $checks; do
   cmp -s "$work/$f" "$case/$f" || { echo "$f differs:"; diff "$case/$f" "$work/$f" | head -20; failed=1; }
 done
