@@ -300,8 +300,11 @@ void setMultipleSelectFlag(ListDevice* list, int flag) {
   if (list) list->multipleSelect = flag;
 }
 
-int selectPreviousItem(ListDevice* list) {
-  if (!list || list->topicCount <= 0 || list->selection == 0) return 0;
+namespace {
+
+// Moves the selection one entry by `delta` (-1 or 1); with no selection yet, the first entry is
+// selected and the list shown from its start.
+int stepSelection(ListDevice* list, int delta) {
   if (list->selection < 0) {
     list->selection = 0;
     if (list->head != 0) {
@@ -309,7 +312,7 @@ int selectPreviousItem(ListDevice* list) {
       list->moveThumb(0);
     }
   } else {
-    --list->selection;
+    list->selection += delta;
     selectionInView(list);
   }
   updateTextList(list);
@@ -317,21 +320,16 @@ int selectPreviousItem(ListDevice* list) {
   return 1;
 }
 
+}  // namespace
+
+int selectPreviousItem(ListDevice* list) {
+  if (!list || list->topicCount <= 0 || list->selection == 0) return 0;
+  return stepSelection(list, -1);
+}
+
 int selectNextItem(ListDevice* list) {
   if (!list || list->topicCount <= 0 || list->selection >= list->topicCount - 1) return 0;
-  if (list->selection < 0) {
-    list->selection = 0;
-    if (list->head != 0) {
-      list->head = 0;
-      list->moveThumb(0);
-    }
-  } else {
-    ++list->selection;
-    selectionInView(list);
-  }
-  updateTextList(list);
-  list->selected(list->selection);
-  return 1;
+  return stepSelection(list, 1);
 }
 
 void updateTextList(ListDevice* list) {
