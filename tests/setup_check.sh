@@ -7,6 +7,7 @@
 # rewrites the case's files from this run.
 # With VLUNINST given, the uninstaller then undoes the install (/S) and what is left on the
 # machine is compared with after-uninstall.txt (files, and the registry's lines).
+# A case's file "status" holds the exit status it expects (default 0).
 # Usage: setup_check.sh SETUP MEDIUM CASE_DIR [VLUNINST]
 set -u
 setup="$1" medium="$2" case=$(cd "$3" && pwd) uninstaller="${4:-}"
@@ -17,6 +18,8 @@ mkdir -p "$root/C" "$root/D"
 printf '[FreeSpace]\nC=900000000\nD=50000000\n' > "$root/machine.ini"
 cp -r "$medium" "$work/medium"
 cp "$case/session.vcr" "$work/session.vcr"
+# A case may damage the medium's archive: its first N bytes are kept (file "truncate").
+[ -f "$case/truncate" ] && truncate -s "$(cat "$case/truncate")" "$work/medium/INSTALL.DAT"
 cd "$work/medium" || exit 1
 VRK_ROOT="$root" VRK_VIDEO=headless VRK_PLAY="$work/session.vcr" timeout 120 "$setup"
 status=$?
