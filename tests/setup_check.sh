@@ -16,6 +16,7 @@ trap 'rm -rf "$work"' EXIT
 root="$work/machine"
 mkdir -p "$root/C" "$root/D"
 printf '[FreeSpace]\nC=900000000\nD=50000000\n' > "$root/machine.ini"
+[ -f "$3/machine.ini" ] && cp "$3/machine.ini" "$root/machine.ini"  # a case's own drives
 cp -r "$medium" "$work/medium"
 cp "$case/session.vcr" "$work/session.vcr"
 # A case may damage the medium's archive: its first N bytes are kept (file "truncate").
