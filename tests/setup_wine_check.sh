@@ -1,0 +1,50 @@
+#!/bin/sh
+# The shipped setup.exe installs the sample medium under 32-bit Wine from the typical case's
+# recorded session, in a fresh prefix: the installed files equal those of the host run
+# (tests/data/setup/typical/files.txt), the copy and finish panels equal its dumps, the registry
+# holds the product's keys, the shortcuts and the log are there; then vluninst.exe /S takes the
+# install off again.
+# Usage: setup_wine_check.sh SETUP_EXE MEDIUM WINE_RUN   (in an X display; WINEPREFIX is made anew)
+set -u
+setup="$1" medium="$2" winerun="$3"
+root=$(cd "$(dirname "$0")/.." && pwd)
+case="$root/tests/data/setup/typical"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export WINEPREFIX="$work/prefix"
+cp -r "$medium" "$work/medium"
+cp "$setup" "$work/medium/SETUP.EXE"
+cd "$work/medium" || exit 1
+VRK_VIDEO=win32 VRK_PLAY="$case/session.vcr" timeout 300 "$winerun" "$work/medium/SETUP.EXE" ||
+  { echo "setup.exe ended with status $?"; exit 1; }
+wineserver -w
+c="$WINEPREFIX/drive_c"
+failed=0
+# The product's files, byte for byte as on the host (the log holds the clock, WELCOME.TXT the
+# system's own spelling of the size).
+grep '  C/SAMPLEQ/' "$case/files.txt" | grep -v -e 'uninst.log$' -e 'WELCOME.TXT$' | while read -r size sum path; do
+  f="$c/${path#C/}"
+  [ -f "$f" ] && [ "$(wc -c < "$f" | tr -d ' ')" = "$size" ] && [ "$(cksum < "$f" | cut -d' ' -f1)" = "$sum" ] ||
+    { echo "not as on the host: $path"; exit 1; }
+done || failed=1
+[ -f "$c/SAMPLEQ/uninst.log" ] || { echo "no uninstall log"; failed=1; }
+[ -f "$c/SAMPLEQ/WELCOME.TXT" ] || { echo "the End program did not run"; failed=1; }
+[ -f "$c/windows/vluninst.exe" ] || { echo "no uninstaller in the Windows directory"; failed=1; }
+grep -q 'Sample Games\\\\Sample Quest\\\\1.0' "$WINEPREFIX/system.reg" || { echo "no product key"; failed=1; }
+find "$c" -name 'Sample Quest.lnk' | grep -q . || { echo "no shortcut"; failed=1; }
+# The copy and finish panels as on the host (the install panel shows this machine's free space).
+for n in 1 2; do
+  shot=$(ls scr*.bmp 2>/dev/null | sed -n "$((n + 1))p")
+  [ -n "$shot" ] && cmp -s "$shot" "$case/screen$n.bmp" || { echo "panel dump $n differs"; failed=1; }
+done
+# The uninstaller takes it all off again (its own running copy goes at the next start). What the
+# End program wrote is the user's: it goes first, or its folder rightly stays.
+rm -f "$c/SAMPLEQ/WELCOME.TXT"
+timeout 300 "$winerun" "$c/windows/vluninst.exe" /S '-fC:\SAMPLEQ\uninst.log'
+status=$?
+wineserver -w
+[ $status = 0 ] || { echo "vluninst.exe ended with status $status"; failed=1; }
+[ -e "$c/SAMPLEQ/GAME.EXE" ] && { echo "the uninstall left the product"; failed=1; }
+grep -q 'Sample Games\\\\Sample Quest' "$WINEPREFIX/system.reg" && { echo "the uninstall left the product's key"; failed=1; }
+[ $failed = 0 ] && echo "setup.exe installed the sample medium under Wine as on the host, and vluninst.exe took it off"
+exit $failed
