@@ -3,7 +3,7 @@
 # recorded session, in a fresh prefix: the installed files equal those of the host run
 # (tests/data/setup/typical/files.txt), the copy and finish panels equal its dumps, the registry
 # holds the product's keys, the shortcuts and the log are there; then vluninst.exe /S takes the
-# install off again.
+# install off again, its own copy going at the next start of the machine.
 # Usage: setup_wine_check.sh SETUP_EXE MEDIUM WINE_RUN   (in an X display; WINEPREFIX is made anew)
 set -u
 setup="$1" medium="$2" winerun="$3"
@@ -45,6 +45,10 @@ status=$?
 wineserver -w
 [ $status = 0 ] || { echo "vluninst.exe ended with status $status"; failed=1; }
 [ -e "$c/SAMPLEQ/GAME.EXE" ] && { echo "the uninstall left the product"; failed=1; }
+# The shared uninstaller, in use while it ran, goes when the machine next starts.
+"$winerun" wineboot -r >/dev/null 2>&1
+wineserver -w
+[ -e "$c/windows/vluninst.exe" ] && { echo "the uninstaller's own copy outlived a restart"; failed=1; }
 grep -q 'Sample Games\\\\Sample Quest' "$WINEPREFIX/system.reg" && { echo "the uninstall left the product's key"; failed=1; }
 [ $failed = 0 ] && echo "setup.exe installed the sample medium under Wine as on the host, and vluninst.exe took it off"
 exit $failed
