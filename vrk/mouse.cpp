@@ -315,6 +315,10 @@ void mouse_get_position(int* x, int* y) {
 }
 
 void mouse_set_position(int x, int y) {
+  // The hot spot stays on the screen; holding the point to the screen first also keeps the
+  // arithmetic in range for any position a caller or an event file gives.
+  x = std::clamp(x, scr_size.ulx, std::max(scr_size.ulx, scr_size.lrx));
+  y = std::clamp(y, scr_size.uly, std::max(scr_size.uly, scr_size.lry));
   mouse_x = x - mouse_hotx;
   mouse_y = y - mouse_hoty;
   VRK_mouse_clip();
