@@ -2,7 +2,7 @@
 # Installs from a medium with setup on the headless display, driven by a recorded session
 # (VRK_PLAY), on a fresh emulated machine, and compares the result exactly with what the case
 # expects: each screen dump the session asks for (Alt-C) with screen<N>.bmp, every file on the machine's drives
-# (path, size and checksum) with files.txt, the registry with registry.reg, and the uninstall log
+# (path, size and checksum) and each shortcut as lnkinfo reads it with files.txt, the registry with registry.reg, and the uninstall log
 # with uninst.log (its "Installed:" line holds the clock and is left out). UPDATE_GOLDEN=1
 # rewrites the case's files from this run.
 # With VLUNINST given, the uninstaller then undoes the install (/S) and what is left on the
@@ -38,7 +38,15 @@ listing() {
 }
 # (The uninstall log holds the clock: its lines are compared below, less the "Installed:" line.
 # The uninstaller is this build's own program.)
-listing > "$work/files.txt"
+# Each shortcut as lnkinfo reads it back: what it starts, in which folder, under which name.
+shortcuts() {
+  (cd "$root" && find C D -iname '*.lnk' | LC_ALL=C sort | while read -r f; do
+    echo "$f"
+    lnkinfo "$f" | grep -E '^\s*(Local path|Description|Working directory|Command line arguments|Icon location)\s*:' |
+      sed 's/^\s*//; s/\s*:\s*/: /'
+  done)
+}
+{ listing; echo "--- shortcuts"; shortcuts; } > "$work/files.txt"
 log=$(cd "$root" && find C D -iname uninst.log | head -1)
 [ -n "$log" ] && grep -v '^Installed: ' "$root/$log" > "$work/uninst.log" || : > "$work/uninst.log"
 cp "$root/registry.reg" "$work/registry.reg" 2>/dev/null || : > "$work/registry.reg"
