@@ -46,15 +46,26 @@ float lastFraction = 0.0f;
 enum class Copy { next, cancelled };
 
 // Ends one file after a failed or short write: the partial file is removed (the log, written
-// ahead, still names it for the uninstaller should the removal fail).
-void writeFailed(int in, int out, int err) {
+// ahead, still names it for the uninstaller should the removal fail). A full drive ends the whole
+// install: every file after this one would fail too, and a finish panel would then call a
+// product with missing files installed. The user is told, and what was installed is taken back
+// as after a cancel.
+Copy writeFailed(int in, int out, int err) {
   if (in >= 0) os_close(in);
-  os_close(out);
-  sprintfBox(stringFormat("ErrWriteFile", "is", "Error %d while writing %s."), err, dest);
+  if (out >= 0) os_close(out);
+  const bool full = err == ENOSPC;
+  if (full)
+    sprintfBox(textOr("ErrDiskFull", "is",
+                      "Drive %c: is full.\n%s could not be written.\nSetup takes back what it has "
+                      "installed:\nmake room on the drive and run setup again."),
+               dest[0], dest);
+  else
+    sprintfBox(stringFormat("ErrWriteFile", "is", "Error %d while writing %s."), err, dest);
   if (os_remove(dest) == 0)
     debug_printf("Write error %d: partial file %s removed\n", err, dest);
   else
     debug_printf("Write error %d: partial file %s could not be removed\n", err, dest);
+  return full ? Copy::cancelled : Copy::next;
 }
 
 // Copies the medium's file `rel` to `dest`, polling the input once per block of what was copied.
@@ -77,10 +88,7 @@ Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
   int writeError = 0;
   long got = in >= 0 ? os_copy(in, out, copyBuffer, sizeof copyBuffer, &writeError) : -1;
   while (true) {
-    if (got < 0 && writeError) {
-      writeFailed(in, out, errno);
-      return Copy::next;
-    }
+    if (got < 0 && writeError) return writeFailed(in, out, errno);
     if (got < 0) {
       // The destination exists (perhaps partly written); the log names it, so removal finds it.
       sprintfBox(stringFormat("ErrReadFile", "s", "Cannot read %s."), rel);
@@ -90,12 +98,7 @@ Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
     }
     if (got == 0) {
       os_close(in);
-      if (os_close(out) != 0) {  // a write the system held back failed at the end
-        int err = errno;
-        sprintfBox(stringFormat("ErrWriteFile", "is", "Error %d while writing %s."), err, dest);
-        os_remove(dest);
-        return Copy::next;
-      }
+      if (os_close(out) != 0) return writeFailed(-1, -1, errno);  // a write held back failed at the end
       return Copy::next;
     }
     for (long at = 0; at < got; at += COPY_BLOCK_SIZE) {

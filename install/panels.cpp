@@ -51,7 +51,11 @@ int panelInstalling(void) {
     copyUninstallToWindows();
   }
   if (currentState == 0) currentState = 3;
-  uninstClose();
-  if (currentState == 1) deinstall();
+  if (currentState == 1) {  // taken back at once, from the log where it was written
+    uninstCloseInPlace();
+    deinstall();
+  } else {
+    uninstClose();
+  }
   return currentState;
 }

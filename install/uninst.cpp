@@ -129,12 +129,15 @@ void uninstDiscard(void) {
   os_remove(tempPath);
 }
 
+void uninstCloseInPlace(void) {
+  if (!fp) return;
+  std::fprintf(fp, "-- Log End--\n");
+  std::fclose(fp);
+  fp = nullptr;
+}
+
 int uninstClose(void) {
-  if (fp) {
-    std::fprintf(fp, "-- Log End--\n");
-    std::fclose(fp);
-    fp = nullptr;
-  }
+  uninstCloseInPlace();
   if (!finalPath[0] || !moveFile(tempPath, finalPath)) sprintfBox(stringFormat("ErrMovingUninst", "s", "Cannot move the uninstall log to %s."), finalPath);
   return 1;
 }
@@ -175,6 +178,10 @@ int deinstall(void) {
     sprintfBox(stringFormat("ErrFindUninstLog", "s", "Cannot find the uninstall log %s."), destPath);
     return 0;
   }
+  // A cancelled install's log was never moved (and a log the destination's full drive could not
+  // take stayed where it was written).
+  if (os_access(logPath) != 0 && tempPath[0] && os_access(tempPath) == 0)
+    std::snprintf(logPath, sizeof logPath, "%s", tempPath);
   FILE* in = os_fopen(logPath, "rt");
   if (!in) {
     sprintfBox(stringFormat("ErrFindUninstLog", "s", "Cannot find the uninstall log %s."), logPath);

@@ -33,10 +33,14 @@ int uninstIsOpen(void);
 void uninstDiscard(void);
 // Writes the end marker, closes the log and moves it to finalPath ("ErrMovingUninst" on failure); 1.
 int uninstClose(void);
+// Writes the end marker and closes the log where it was written (tempPath), for an install that is
+// undone at once: the removal needs no room on the destination's drive.
+void uninstCloseInPlace(void);
 // Copies `source` to `target` and deletes the source; 1, or 0 with the source kept and no partial
 // target left (also for a null name).
 int moveFile(const char* source, const char* target);
-// Removes every file ("Copied") and directory ("MadeDir") that the destination's log records,
-// directories innermost first, then the log; the number of entries left in place ("ErrDeinstall"
+// Removes every file ("Copied") and directory ("MadeDir") that the destination's log records
+// (or, when the destination holds none, the log left where it was written), directories
+// innermost first, then the log; the number of entries left in place ("ErrDeinstall"
 // when not 0).
 int deinstall(void);

@@ -283,6 +283,7 @@ void os_host_reset(void) {
   os_host_listing_reset();
   machine = Machine{};
   os_host_registry_reset();
+  os_host_write_limits_reset();
   os_fault_write_after(-1);
 }
 

@@ -5,7 +5,10 @@
 //   ROOT/C, ROOT/D, ...   drive X: is the folder ROOT/X; C always exists (with C:\WINDOWS)
 //   ROOT/registry.reg     the registry, a REGEDIT4 file (see platform/host/regfile.h)
 //   ROOT/machine.ini      the machine's settings; section [FreeSpace], key = drive letter,
-//                         value = free bytes that drive reports
+//                         value = free bytes that drive reports; section [WriteLimit], key =
+//                         drive letter, value = bytes a program may write into files on that
+//                         drive (os_write, os_copy) before the drive is full (ENOSPC): a drive
+//                         that fills while the program runs
 // The process's current directory at first use is the medium, shown as drive Z: (no free space).
 #pragma once
 
@@ -34,3 +37,5 @@ int os_host_full_path(const char* path, std::string* out);
 
 // Internal: drops the registry held in memory (called by os_host_reset).
 void os_host_registry_reset(void);
+// Internal: forgets the drives' write limits and the files counted against them (os_host_reset).
+void os_host_write_limits_reset(void);

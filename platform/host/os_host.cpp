@@ -11,11 +11,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "platform/fault.h"
@@ -25,9 +28,10 @@ extern char** environ;
 
 namespace {
 
-// The free bytes configured for `letter` in ROOT/machine.ini, section [FreeSpace]; false when the
-// file, the section or the key is missing or the value is not a number.
-bool configuredFree(char letter, unsigned long long* bytes) {
+// The byte count configured for drive `letter` in ROOT/machine.ini, section `section` (such as
+// "[FreeSpace]"); false when the file, the section or the key is missing or the value is not a
+// number.
+bool configuredBytes(const char* section, char letter, unsigned long long* bytes) {
   std::ifstream in(os_host_root() + "/machine.ini");
   if (!in) return false;
   std::string line;
@@ -38,7 +42,7 @@ bool configuredFree(char letter, unsigned long long* bytes) {
     if (s == std::string::npos || line[s] == ';') continue;
     line.erase(0, s);
     if (line[0] == '[') {
-      inSection = strcasecmp(line.c_str(), "[FreeSpace]") == 0;
+      inSection = strcasecmp(line.c_str(), section) == 0;
       continue;
     }
     if (!inSection) continue;
@@ -60,7 +64,71 @@ bool configuredFree(char letter, unsigned long long* bytes) {
   return false;
 }
 
+// Drives that fill up while this process writes ([WriteLimit] in machine.ini): the bytes each
+// may still take, and the open files that write to one of them.
+struct WriteLimits {
+  std::mutex lock;
+  bool loaded = false;
+  long long left[26];         // -1: no limit
+  std::map<int, int> drives;  // file descriptor -> drive index
+};
+
+WriteLimits& writeLimits() {
+  static WriteLimits limits;
+  return limits;
+}
+
+// Loads the limits once per machine (the caller holds the lock).
+void loadWriteLimits(WriteLimits& w) {
+  if (w.loaded) return;
+  for (int d = 0; d < 26; ++d) {
+    unsigned long long bytes = 0;
+    w.left[d] = configuredBytes("[WriteLimit]", static_cast<char>('A' + d), &bytes)
+                    ? static_cast<long long>(std::min<unsigned long long>(bytes, 1ull << 62))
+                    : -1;
+  }
+  w.loaded = true;
+}
+
+// Notes a file opened for writing on a drive with a limit.
+void trackWriter(const char* path, int fd) {
+  std::string full;
+  if (fd < 0 || os_host_full_path(path, &full) != 0) return;
+  const int drive = std::toupper(static_cast<unsigned char>(full[0])) - 'A';
+  if (drive < 0 || drive >= 26) return;
+  WriteLimits& w = writeLimits();
+  std::lock_guard<std::mutex> hold(w.lock);
+  loadWriteLimits(w);
+  if (w.left[drive] >= 0) w.drives[fd] = drive;
+}
+
+// How many of n bytes a write to fd may put down before its drive is full; n when fd's drive has
+// no limit. What it answers is taken from the drive's allowance.
+unsigned long limitTake(int fd, unsigned long n) {
+  WriteLimits& w = writeLimits();
+  std::lock_guard<std::mutex> hold(w.lock);
+  auto it = w.drives.find(fd);
+  if (it == w.drives.end()) return n;
+  long long& left = w.left[it->second];
+  const unsigned long take = static_cast<unsigned long>(std::min<long long>(left, static_cast<long long>(n)));
+  left -= static_cast<long long>(take);
+  return take;
+}
+
+bool isLimited(int fd) {
+  WriteLimits& w = writeLimits();
+  std::lock_guard<std::mutex> hold(w.lock);
+  return w.drives.count(fd) != 0;
+}
+
 }  // namespace
+
+void os_host_write_limits_reset(void) {
+  WriteLimits& w = writeLimits();
+  std::lock_guard<std::mutex> hold(w.lock);
+  w.loaded = false;
+  w.drives.clear();
+}
 
 int os_spawn(const char* path, const char* const* argv, int wait) {
   if (!path || !argv || !argv[0]) return -1;
@@ -88,6 +156,7 @@ int os_open(const char* path, int flags) {
   do {
     fd = open(host.c_str(), f, 0666);
   } while (fd < 0 && errno == EINTR);
+  if (flags & OS_O_WRONLY) trackWriter(path, fd);
   return fd;
 }
 
@@ -100,7 +169,7 @@ long os_read(int fd, void* buf, unsigned long n) {
 }
 
 long os_write(int fd, const void* buf, unsigned long n) {
-  unsigned long allowed = os_fault_take(n);
+  unsigned long allowed = limitTake(fd, os_fault_take(n));
   if (n > 0 && allowed == 0) {
     errno = ENOSPC;
     return -1;
@@ -125,7 +194,7 @@ long os_write(int fd, const void* buf, unsigned long n) {
 long os_copy(int in, int out, void* buf, unsigned long size, int* write_failed) {
   static bool kernelCopy = true;
   *write_failed = 0;
-  if (kernelCopy && !os_fault_active() && in >= 0 && out >= 0) {
+  if (kernelCopy && !os_fault_active() && in >= 0 && out >= 0 && !isLimited(out)) {
     ssize_t r;
     do {
       r = copy_file_range(in, nullptr, out, nullptr, size, 0);
@@ -136,7 +205,14 @@ long os_copy(int in, int out, void* buf, unsigned long size, int* write_failed) 
   return os_copy_through(in, out, buf, size, write_failed);
 }
 
-int os_close(int fd) { return close(fd) == 0 ? 0 : -1; }
+int os_close(int fd) {
+  {
+    WriteLimits& w = writeLimits();
+    std::lock_guard<std::mutex> hold(w.lock);
+    w.drives.erase(fd);
+  }
+  return close(fd) == 0 ? 0 : -1;
+}
 
 // The data and the size a reader needs; the other metadata can wait.
 int os_fsync_stream(FILE* f) {
@@ -230,7 +306,7 @@ int os_disk_free(int drive, uint64_t* free_bytes) {
   if (os_host_map(path.c_str(), &host) != 0) return -1;
   if (letter == OS_HOST_MEDIUM_DRIVE) return 0;  // the medium is read-only, like a CD
   unsigned long long bytes = 0;
-  if (!configuredFree(letter, &bytes)) {
+  if (!configuredBytes("[FreeSpace]", letter, &bytes)) {
     struct statvfs st;
     if (statvfs(host.c_str(), &st) != 0) return -1;
     bytes = static_cast<unsigned long long>(st.f_bavail) * st.f_frsize;
