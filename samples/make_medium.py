@@ -3,9 +3,12 @@
 here, converted by setupkit), fonts made by setupkit from DejaVu, all packed into INSTALL.DAT.
 
     make_medium.py --setupkit PATH --welcome PATH --uninstaller PATH --out DIR [--fonts DIR]
+                   [--bulk-mb N]
 
 DIR receives the medium: INSTALL.DAT, the product's files, WELCOME.EXE (the program the script
 runs at the end). Everything is deterministic: the same inputs give the same bytes.
+--bulk-mb N adds N MB of game data to both install types (DATA\BULK: four large files and many of
+16 to 256 KB), for measuring whole installs.
 """
 import argparse
 import math
@@ -100,6 +103,23 @@ def progress(full):
 
 # --- the product ---
 
+def bulk_files(mb):
+    """N MB of data: 60 % in four large files, the rest in files of 16 to 256 KB."""
+    rnd = random.Random(7)
+    total = mb * 1024 * 1024
+    files = {}
+    large = total * 6 // 10 // 4
+    for i in range(4):
+        files["DATA\\BULK\\LARGE%d.DAT" % i] = (rnd.randbytes(large), ("Typical", "Full"))
+    left, n = total - 4 * large, 0
+    while left > 0:
+        size = min(left, rnd.randint(16, 256) * 1024)
+        files["DATA\\BULK\\PART%04d.DAT" % n] = (rnd.randbytes(size), ("Typical", "Full"))
+        left -= size
+        n += 1
+    return files
+
+
 def product_files():
     """Path (with backslashes) -> bytes, and which install types carry it."""
     rnd = random.Random(42)
@@ -140,6 +160,7 @@ def main():
     ap.add_argument("--uninstaller", required=True)
     ap.add_argument("--out", required=True)
     ap.add_argument("--fonts", default="/usr/share/fonts/truetype/dejavu")
+    ap.add_argument("--bulk-mb", type=int, default=0)
     a = ap.parse_args()
 
     def kit(*args):
@@ -150,6 +171,8 @@ def main():
         shutil.rmtree(out)
     os.makedirs(out)
     files = product_files()
+    if a.bulk_mb > 0:
+        files.update(bulk_files(a.bulk_mb))
     for name, (data, _) in files.items():
         path = os.path.join(out, *name.split("\\"))
         os.makedirs(os.path.dirname(path), exist_ok=True)
