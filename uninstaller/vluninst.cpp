@@ -19,6 +19,7 @@
 #include "install/pathutil.h"
 #include "install/vluninst.h"
 #include "platform/os.h"
+#include "vrk/input.h"
 #include "vrk/intrface.h"
 #include "vrk/svga.h"
 #include "vrk/text.h"
@@ -121,11 +122,14 @@ bool ask(const std::string& question) {
   return win_yes_no(question.c_str(), x, y, kColour) == 1;
 }
 
+// Draws the bar after each entry, then runs one pass of the input's background work: the dump key
+// is served while the removal runs, and other keys wait in the queue for the closing message.
 void showProgress(int done, int total, void*) {
   if (barWindow == -1 || total <= 0) return;
   const int w = win_width(barWindow) - 40;
   win_fill(barWindow, 20, 44, w * done / total, 16, 260);
   win_draw(barWindow);
+  process_bk();
 }
 
 // Removes the shared copy of this program unless another product's uninstall entry names it.
