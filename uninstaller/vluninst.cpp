@@ -21,6 +21,7 @@
 #include "platform/os.h"
 #include "vrk/input.h"
 #include "vrk/intrface.h"
+#include "vrk/mouse.h"
 #include "vrk/svga.h"
 #include "vrk/text.h"
 #include "vrk/vrk.h"
@@ -82,6 +83,7 @@ bool startUi() {
   win_set_minimized_title("Uninstall");
   if (win_init(init_mode_640_480, nullptr, WIN_INIT_BUFFER) != 0) return false;
   win_buffering(1);
+  mouse_show();  // the dialogs' buttons answer clicks too
   uiUp = true;
   return true;
 }
