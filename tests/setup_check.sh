@@ -5,8 +5,11 @@
 # (path, size and checksum) and each shortcut as lnkinfo reads it with files.txt, the registry with registry.reg, and the uninstall log
 # with uninst.log (its "Installed:" line holds the clock and is left out). UPDATE_GOLDEN=1
 # rewrites the case's files from this run.
-# With VLUNINST given, the uninstaller then undoes the install (/S) and what is left on the
-# machine is compared with after-uninstall.txt (files, and the registry's lines).
+# With VLUNINST given, the uninstaller then undoes the install and what is left on the machine is
+# compared with after-uninstall.txt (files, and the registry's lines): silently (/S), or, when the
+# case has uninstall.vcr, driven by that session on the headless display, then once more on the
+# same log by uninstall-again.vcr when the case has it. Their dumps are compared with
+# uninstall<N>.bmp, their exit statuses with the line in uninstall-status (default "0").
 # A case's file "status" holds the exit status it expects (default 0).
 # Usage: setup_check.sh SETUP MEDIUM CASE_DIR [VLUNINST]
 set -u
@@ -55,14 +58,29 @@ if [ -n "$uninstaller" ] && [ -n "$log" ]; then
   # What the sample's End program wrote is the user's, not the install's: it goes first, or the
   # uninstaller rightly keeps its folder.
   find "$root" -name WELCOME.TXT -delete
-  VRK_ROOT="$root" VRK_VIDEO=headless timeout 120 "$uninstaller" /S "-f$winlog" || echo "the uninstaller ended with status $?"
+  if [ -f "$case/uninstall.vcr" ]; then
+    mkdir "$work/unshots"
+    statuses=""
+    for run in uninstall uninstall-again; do
+      [ -f "$case/$run.vcr" ] || continue
+      (cd "$work/unshots" && VRK_ROOT="$root" VRK_VIDEO=headless VRK_PLAY="$case/$run.vcr" timeout 120 \
+        "$uninstaller" "-f$winlog")
+      statuses="$statuses${statuses:+ }$?"
+    done
+    expected=$(cat "$case/uninstall-status" 2>/dev/null || echo 0)
+    [ "$statuses" = "$expected" ] || { echo "the uninstaller ended with status $statuses, not $expected"; exit 1; }
+  else
+    VRK_ROOT="$root" VRK_VIDEO=headless timeout 120 "$uninstaller" /S "-f$winlog" || echo "the uninstaller ended with status $?"
+  fi
   { listing; echo "--- registry"; cat "$root/registry.reg"; } | tr -d '\r' > "$work/after-uninstall.txt"
 fi
 if [ "${UPDATE_GOLDEN:-}" = 1 ]; then
-  rm -f "$case"/screen*.bmp
-  n=0
-  for shot in "$work"/shots/scr*.bmp; do
-    [ -f "$shot" ] && cp "$shot" "$case/screen$n.bmp" && n=$((n + 1))
+  for kind in screen:shots uninstall:unshots; do
+    rm -f "$case/${kind%:*}"*.bmp
+    n=0
+    for shot in "$work/${kind#*:}"/scr*.bmp; do
+      [ -f "$shot" ] && cp "$shot" "$case/${kind%:*}$n.bmp" && n=$((n + 1))
+    done
   done
   cp "$work/files.txt" "$work/uninst.log" "$work/registry.reg" "$case/"
   [ -f "$work/after-uninstall.txt" ] && cp "$work/after-uninstall.txt" "$case/"
@@ -75,17 +93,22 @@ checks="files.txt uninst.log registry.reg"
 for f in $checks; do
   cmp -s "$work/$f" "$case/$f" || { echo "$f differs:"; diff "$case/$f" "$work/$f" | head -20; failed=1; }
 done
-n=0
-for shot in "$work"/shots/scr*.bmp; do
-  [ -f "$shot" ] || continue
-  if ! cmp -s "$shot" "$case/screen$n.bmp"; then
-    keep="${TMPDIR:-/tmp}/setup-$(basename "$case")-screen$n.bmp"
-    cp "$shot" "$keep"
-    echo "screen $n differs (kept as $keep)"
-    failed=1
-  fi
-  n=$((n + 1))
-done
-[ -f "$case/screen$n.bmp" ] && { echo "the session took $n dumps, the case expects more"; failed=1; }
+# The dumps in folder $2 (under the work folder) against the case's $1<N>.bmp.
+compare_dumps() {
+  n=0
+  for shot in "$work/$2"/scr*.bmp; do
+    [ -f "$shot" ] || continue
+    if ! cmp -s "$shot" "$case/$1$n.bmp"; then
+      keep="${TMPDIR:-/tmp}/setup-$(basename "$case")-$1$n.bmp"
+      cp "$shot" "$keep"
+      echo "$1 dump $n differs (kept as $keep)"
+      failed=1
+    fi
+    n=$((n + 1))
+  done
+  [ -f "$case/$1$n.bmp" ] && { echo "$n $1 dumps were taken, the case expects more"; failed=1; }
+}
+compare_dumps screen shots
+compare_dumps uninstall unshots
 [ $failed = 0 ] && echo "case $(basename "$case"): machine and screen as expected"
 exit $failed

@@ -2,8 +2,10 @@
 # The shipped setup.exe installs the sample medium under 32-bit Wine from the typical case's
 # recorded session, in a fresh prefix: the installed files equal those of the host run
 # (tests/data/setup/typical/files.txt), the copy and finish panels equal its dumps, the registry
-# holds the product's keys, the shortcuts and the log are there; then vluninst.exe /S takes the
-# install off again, its own copy going at the next start of the machine.
+# holds the product's keys, the shortcuts and the log are there; then vluninst.exe, driven by the
+# typical case's uninstaller sessions, takes the install off again (Yes) and, run once more, finds
+# nothing left, its screens equal to the host's dumps; its own copy goes at the next start of the
+# machine.
 # Usage: setup_wine_check.sh SETUP_EXE MEDIUM WINE_RUN   (in an X display; WINEPREFIX is made anew)
 set -u
 setup="$1" medium="$2" winerun="$3"
@@ -37,13 +39,29 @@ for n in 1 2; do
   shot=$(ls scr*.bmp 2>/dev/null | sed -n "$((n + 1))p")
   [ -n "$shot" ] && cmp -s "$shot" "$case/screen$n.bmp" || { echo "panel dump $n differs"; failed=1; }
 done
-# The uninstaller takes it all off again (its own running copy goes at the next start). What the
+# The uninstaller takes it all off again (its own running copy goes at the next start), then,
+# run once more, finds the log gone: the question, bar and messages as the host's dumps. What the
 # End program wrote is the user's: it goes first, or its folder rightly stays.
 rm -f "$c/SAMPLEQ/WELCOME.TXT"
-timeout 300 "$winerun" "$c/windows/vluninst.exe" /S '-fC:\SAMPLEQ\uninst.log'
-status=$?
-wineserver -w
-[ $status = 0 ] || { echo "vluninst.exe ended with status $status"; failed=1; }
+mkdir "$work/unshots"
+cd "$work/unshots" || exit 1
+# The second run is a copy of the program: Wine no longer opens the shared one once it is marked
+# for removal at the next start.
+cp "$c/windows/vluninst.exe" "$work/vluninst.exe"
+statuses=""
+for run in "uninstall $c/windows/vluninst.exe" "uninstall-again $work/vluninst.exe"; do
+  VRK_VIDEO=win32 VRK_PLAY="$case/${run%% *}.vcr" timeout 300 "$winerun" "${run#* }" '-fC:\SAMPLEQ\uninst.log'
+  statuses="$statuses${statuses:+ }$?"
+  wineserver -w
+done
+[ "$statuses" = "$(cat "$case/uninstall-status")" ] || { echo "vluninst.exe ended with status $statuses"; failed=1; }
+n=0
+for golden in "$case"/uninstall[0-9].bmp; do
+  shot=$(ls scr*.bmp 2>/dev/null | sed -n "$((n + 1))p")
+  [ -n "$shot" ] && cmp -s "$shot" "$golden" || { echo "uninstaller dump $n differs"; failed=1; }
+  n=$((n + 1))
+done
+[ "$(ls scr*.bmp 2>/dev/null | wc -l)" = $n ] || { echo "the uninstaller did not take $n dumps"; failed=1; }
 [ -e "$c/SAMPLEQ/GAME.EXE" ] && { echo "the uninstall left the product"; failed=1; }
 # The shared uninstaller, in use while it ran, goes when the machine next starts.
 "$winerun" wineboot -r >/dev/null 2>&1

@@ -9,6 +9,7 @@
 //
 // The copy of this program in the Windows directory is shared by every product installed with
 // this installer: it goes only when no other product's uninstall entry names it.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +19,9 @@
 #include "install/pathutil.h"
 #include "install/vluninst.h"
 #include "platform/os.h"
+#include "vrk/input.h"
 #include "vrk/intrface.h"
+#include "vrk/mouse.h"
 #include "vrk/svga.h"
 #include "vrk/text.h"
 #include "vrk/vrk.h"
@@ -80,6 +83,7 @@ bool startUi() {
   win_set_minimized_title("Uninstall");
   if (win_init(init_mode_640_480, nullptr, WIN_INIT_BUFFER) != 0) return false;
   win_buffering(1);
+  mouse_show();  // the dialogs' buttons answer clicks too
   uiUp = true;
   return true;
 }
@@ -92,15 +96,42 @@ void stopUi() {
   assetsPath[0] = '\0';
 }
 
-void say(const std::string& text) {
-  if (uiUp) win_msg(text.c_str(), -1, -1, kColour);
+// The top-left corner that centres a dialog of `text` on the screen. The window system's dialogs
+// are their widest line + 32 wide (at least minWidth) and their lines + 2 text lines + 16 high.
+void centre(const std::string& text, int minWidth, int* x, int* y) {
+  int lines = 0, widest = 0;
+  for (size_t from = 0;; ++lines) {
+    const size_t nl = text.find('\n', from);
+    widest = std::max(widest, text_width(text.substr(from, nl - from).c_str()));
+    if (nl == std::string::npos) break;
+    from = nl + 1;
+  }
+  *x = (scr_size.lrx + 1 - std::max(widest + 32, minWidth)) / 2;
+  *y = (scr_size.lry + 1 - ((lines + 3) * text_height() + 16)) / 2;
 }
 
+void say(const std::string& text) {
+  if (!uiUp) return;
+  int x, y;
+  centre(text, 96, &x, &y);
+  win_msg(text.c_str(), x, y, kColour);
+}
+
+// Asks the question: true for Yes.
+bool ask(const std::string& question) {
+  int x, y;
+  centre(question, 160, &x, &y);
+  return win_yes_no(question.c_str(), x, y, kColour) == 1;
+}
+
+// Draws the bar after each entry, then runs one pass of the input's background work: the dump key
+// is served while the removal runs, and other keys wait in the queue for the closing message.
 void showProgress(int done, int total, void*) {
   if (barWindow == -1 || total <= 0) return;
   const int w = win_width(barWindow) - 40;
   win_fill(barWindow, 20, 44, w * done / total, 16, 260);
   win_draw(barWindow);
+  process_bk();
 }
 
 // Removes the shared copy of this program unless another product's uninstall entry names it.
@@ -149,14 +180,14 @@ int run(bool silent, const std::string& log) {
   }
   const std::string title = titleOf(plan);
   if (plan.skipped) std::fprintf(stderr, "vluninst: %d lines of the log were skipped\n", plan.skipped);
-  if (!silent && win_yes_no(("Remove " + title + " and all of its components?").c_str(), -1, -1, kColour) != 1) {
+  if (!silent && !ask("Remove " + title + " and all of its components?")) {
     vluFreePlan(&plan);
     return VLU_NOTHING_REMOVED;
   }
   if (uiUp) {
     barWindow = win_add(120, 200, 400, 80, 256, 0);
     win_border(barWindow);
-    win_print(barWindow, ("Removing " + title + "...").c_str(), 0, 20, 16, 7);
+    win_print(barWindow, ("Removing " + title + "...").c_str(), 0, 20, 16, kColour);
     win_draw(barWindow);
   }
   const int status = vluRemove(&plan, showProgress, nullptr);
