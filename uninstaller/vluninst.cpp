@@ -175,7 +175,11 @@ int run(bool silent, const std::string& log) {
     return VLU_NOTHING_REMOVED;
   }
   if (!sound) {
-    say("The uninstall log " + log + " cannot be read.\nNothing was removed.");
+    // The log goes last: without one, the program was removed already (or never installed here).
+    if (os_access(log.c_str()) != 0)
+      say("There is nothing to remove:\nthe uninstall log " + log + " does not exist.");
+    else
+      say("The uninstall log " + log + " cannot be read.\nNothing was removed.");
     return VLU_NOTHING_REMOVED;
   }
   const std::string title = titleOf(plan);
