@@ -192,6 +192,7 @@ int run(bool silent, const std::string& log) {
     barWindow = win_add(120, 200, 400, 80, 256, 0);
     win_border(barWindow);
     win_print(barWindow, ("Removing " + title + "...").c_str(), 0, 20, 16, kColour);
+    win_fill(barWindow, 20, 44, win_width(barWindow) - 40, 16, 0);  // the trough the bar fills
     win_draw(barWindow);
   }
   const int status = vluRemove(&plan, showProgress, nullptr);
