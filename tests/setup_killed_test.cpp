@@ -36,8 +36,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int ATTEMPTS = 40;  // fresh machines tried per point before the test gives up
-const char* const DEST = "C/SAMPLEQ";
-const char* const LARGE = "C/SAMPLEQ/DATA/LEVEL1.MAP";
 
 std::string upper(std::string s) {
   for (char& c : s) c = c >= 'a' && c <= 'z' ? char(c - 32) : c;
@@ -104,6 +102,9 @@ class KilledInstall : public ::testing::Test {
     media = nullptr;
   }
 
+  std::string session = "typical";  // the replayed case (tests/data/setup/<session>)
+  std::string dest = "C/SAMPLEQ";   // where its install goes, below the machine's root
+
   fs::path medium() const { return media->path / "medium"; }
 
   // Has setup reached `p`? Asked both while it runs (to stop it) and once it is stopped (to
@@ -112,11 +113,11 @@ class KilledInstall : public ::testing::Test {
     std::error_code ec;
     switch (p) {
       case Point::destFolder:
-        return fs::is_directory(root / DEST, ec) && filesBelow(root / DEST) == 0;
+        return fs::is_directory(root / dest, ec) && filesBelow(root / dest) == 0;
       case Point::firstFile:
-        return filesBelow(root / DEST) == 1;
+        return filesBelow(root / dest) == 1;
       case Point::insideLargeFile: {
-        const uintmax_t size = fs::file_size(root / LARGE, ec);
+        const uintmax_t size = fs::file_size(root / dest / "DATA/LEVEL1.MAP", ec);
         return !ec && size > 0 && size < largeSize;
       }
     }
@@ -135,12 +136,12 @@ class KilledInstall : public ::testing::Test {
     fs::remove(root / "C/prime.log");
   }
 
-  // Runs setup on the typical session over machine `root` until it reaches `p`; there it is
-  // stopped, the point checked again, and setup killed. True when it was killed at the point;
+  // Runs setup on the session over machine `root` until it reaches `p`; there it is stopped,
+  // the point checked again, and setup killed. True when it was killed at the point;
   // false when the point was passed before setup stopped, or setup ended first.
   bool killAt(Point p, const fs::path& root) {
-    const std::string session = std::string(TEST_DATA_DIR) + "/setup/typical/session.vcr";
-    std::vector<std::string> env = {"VRK_ROOT=" + root.string(), "VRK_VIDEO=headless", "VRK_PLAY=" + session};
+    const std::string events = std::string(TEST_DATA_DIR) + "/setup/" + session + "/session.vcr";
+    std::vector<std::string> env = {"VRK_ROOT=" + root.string(), "VRK_VIDEO=headless", "VRK_PLAY=" + events};
     for (char** e = environ; *e; ++e) {
       const std::string var = *e;
       if (var.rfind("VRK_ROOT=", 0) && var.rfind("VRK_VIDEO=", 0) && var.rfind("VRK_PLAY=", 0)) env.push_back(var);
@@ -192,8 +193,8 @@ class KilledInstall : public ::testing::Test {
 
       // The log on the disk: the temporary one, or the destination's once setup moved it there.
       const bool temporary = fs::exists(root / "C/uninst.log");
-      const std::string logKey = temporary ? "C/UNINST.LOG" : upper(DEST) + "/UNINST.LOG";
-      const fs::path log = root / (temporary ? "C/uninst.log" : std::string(DEST) + "/uninst.log");
+      const std::string logKey = temporary ? "C/UNINST.LOG" : upper(dest) + "/UNINST.LOG";
+      const fs::path log = root / (temporary ? "C/uninst.log" : dest + "/uninst.log");
       ASSERT_TRUE(fs::exists(log)) << "setup was killed with no uninstall log on the disk";
       std::set<std::string> named;
       std::istringstream lines(read_whole_file(log));
@@ -232,6 +233,12 @@ class KilledInstall : public ::testing::Test {
 TEST_F(KilledInstall, AsTheDestinationFolderAppears) { check(Point::destFolder); }
 TEST_F(KilledInstall, AsTheFirstFileAppears) { check(Point::firstFile); }
 TEST_F(KilledInstall, InsideTheLargeFile) { check(Point::insideLargeFile); }
+// An install to drive D: its log stays on C: until the end, naming folders and files on D:.
+TEST_F(KilledInstall, InsideTheLargeFileOnDriveD) {
+  session = "drive_d";
+  dest = "D/SAMPLEQ";
+  check(Point::insideLargeFile);
+}
 
 }  // namespace
 
