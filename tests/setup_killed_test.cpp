@@ -79,7 +79,7 @@ int filesBelow(const fs::path& dir) {
 }
 
 // The points of the install at which setup is killed.
-enum class Point { destFolder, firstFile, insideLargeFile };
+enum class Point { destFolder, firstFile, insideLargeFile, firstShortcut };
 
 class KilledInstall : public ::testing::Test {
  protected:
@@ -108,7 +108,8 @@ class KilledInstall : public ::testing::Test {
   fs::path medium() const { return media->path / "medium"; }
 
   // Has setup reached `p`? Asked both while it runs (to stop it) and once it is stopped (to
-  // confirm the point still holds): a folder with no file yet, exactly one file, a partial file.
+  // confirm the point still holds): a folder with no file yet, exactly one file, a partial file,
+  // one shortcut made (the registry keys are in place by then).
   bool at(Point p, const fs::path& root) const {
     std::error_code ec;
     switch (p) {
@@ -120,6 +121,8 @@ class KilledInstall : public ::testing::Test {
         const uintmax_t size = fs::file_size(root / dest / "DATA/LEVEL1.MAP", ec);
         return !ec && size > 0 && size < largeSize;
       }
+      case Point::firstShortcut:
+        return filesBelow(root / "C/WINDOWS/Start Menu/Programs/Sample Games") == 1;
     }
     return false;
   }
@@ -233,6 +236,7 @@ class KilledInstall : public ::testing::Test {
 TEST_F(KilledInstall, AsTheDestinationFolderAppears) { check(Point::destFolder); }
 TEST_F(KilledInstall, AsTheFirstFileAppears) { check(Point::firstFile); }
 TEST_F(KilledInstall, InsideTheLargeFile) { check(Point::insideLargeFile); }
+TEST_F(KilledInstall, AsTheFirstShortcutAppears) { check(Point::firstShortcut); }
 // An install to drive D: its log stays on C: until the end, naming folders and files on D:.
 TEST_F(KilledInstall, InsideTheLargeFileOnDriveD) {
   session = "drive_d";
