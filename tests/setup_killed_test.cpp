@@ -79,7 +79,7 @@ int filesBelow(const fs::path& dir) {
 }
 
 // The points of the install at which setup is killed.
-enum class Point { destFolder, firstFile, insideLargeFile, firstShortcut };
+enum class Point { destFolder, firstFile, insideLargeFile, firstShortcut, logInDestination };
 
 class KilledInstall : public ::testing::Test {
  protected:
@@ -123,6 +123,8 @@ class KilledInstall : public ::testing::Test {
       }
       case Point::firstShortcut:
         return filesBelow(root / "C/WINDOWS/Start Menu/Programs/Sample Games") == 1;
+      case Point::logInDestination:
+        return fs::exists(root / dest / "uninst.log", ec);
     }
     return false;
   }
@@ -237,6 +239,7 @@ TEST_F(KilledInstall, AsTheDestinationFolderAppears) { check(Point::destFolder);
 TEST_F(KilledInstall, AsTheFirstFileAppears) { check(Point::firstFile); }
 TEST_F(KilledInstall, InsideTheLargeFile) { check(Point::insideLargeFile); }
 TEST_F(KilledInstall, AsTheFirstShortcutAppears) { check(Point::firstShortcut); }
+TEST_F(KilledInstall, AsTheLogReachesTheDestination) { check(Point::logInDestination); }
 // An install to drive D: its log stays on C: until the end, naming folders and files on D:.
 TEST_F(KilledInstall, InsideTheLargeFileOnDriveD) {
   session = "drive_d";
