@@ -138,7 +138,10 @@ void uninstCloseInPlace(void) {
 
 int uninstClose(void) {
   uninstCloseInPlace();
-  if (!finalPath[0] || !moveFile(tempPath, finalPath)) sprintfBox(stringFormat("ErrMovingUninst", "s", "Cannot move the uninstall log to %s."), finalPath);
+  // A rename (the same drive) moves the log in one step: a copy would leave, until its source
+  // is deleted, a second log that the first does not name, were the install killed in between.
+  if (!finalPath[0] || (os_rename(tempPath, finalPath) != 0 && !moveFile(tempPath, finalPath)))
+    sprintfBox(stringFormat("ErrMovingUninst", "s", "Cannot move the uninstall log to %s."), finalPath);
   return 1;
 }
 

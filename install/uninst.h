@@ -31,7 +31,8 @@ void uninstSync(void);
 int uninstIsOpen(void);
 // Closes the log and deletes it, for an install that was refused before it changed anything.
 void uninstDiscard(void);
-// Writes the end marker, closes the log and moves it to finalPath ("ErrMovingUninst" on failure); 1.
+// Writes the end marker, closes the log and moves it to finalPath, renamed where the system can (the
+// same drive), else copied and its source deleted ("ErrMovingUninst" on failure); 1.
 int uninstClose(void);
 // Writes the end marker and closes the log where it was written (tempPath), for an install that is
 // undone at once: the removal needs no room on the destination's drive.

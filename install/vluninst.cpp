@@ -92,14 +92,18 @@ bool accept(const VluPlan& plan, const char* word, const char* arg, VluEntry* e)
   char path[INST_PATH_SIZE];
   if (!normalPath(arg, path, sizeof path)) return false;
   std::snprintf(e->path, sizeof e->path, "%s", path);
+  // A log at a drive root is the installer's log while it runs ("C:\uninst.log"), left there
+  // when the install was killed: its install may have gone to any drive, and it already names
+  // everything on its own drive.
+  const bool interim = std::strlen(plan.destination) == 3;
   if (assoc_compare(word, "Copied") == 0) {
     e->kind = VLU_COPIED;
-    return inside(path, plan.destination) && !equalNoCase(path, plan.logPath);
+    return (interim || inside(path, plan.destination)) && !equalNoCase(path, plan.logPath);
   }
   if (assoc_compare(word, "MadeDir") == 0) {
     e->kind = VLU_MADEDIR;
-    return equalNoCase(path, plan.destination) || inside(path, plan.destination) || inside(plan.destination, path) ||
-           (plan.programs[0] && inside(path, plan.programs));
+    return interim || equalNoCase(path, plan.destination) || inside(path, plan.destination) ||
+           inside(plan.destination, path) || (plan.programs[0] && inside(path, plan.programs));
   }
   if (assoc_compare(word, "MadeShortcut") == 0) {
     e->kind = VLU_SHORTCUT;

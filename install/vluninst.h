@@ -7,6 +7,8 @@
 //   "MadeDir X"       X the destination, inside it, a folder leading to it, or inside Programs;
 //   "MadeShortcut X"  X a ".lnk" inside the Programs folder;
 //   "AddedRegKey X"   X a key below \\HKEY_LOCAL_MACHINE\SOFTWARE.
+// A log at a drive root is the installer's own while it runs (left there by a killed install): its
+// "Copied" and "MadeDir" entries may name any drive, since the install may have gone to any.
 // Paths must be full paths on a drive without "." or ".." parts; anything else is skipped.
 #pragma once
 

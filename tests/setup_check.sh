@@ -1,14 +1,15 @@
 #!/bin/sh
 # Installs from a medium with setup on the headless display, driven by a recorded session
 # (VRK_PLAY), on a fresh emulated machine, and compares the result exactly with what the case
-# expects: each screen dump the session asks for (Alt-C) with screen<N>.bmp, every file on the machine's drives
-# (path, size and checksum) and each shortcut as lnkinfo reads it with files.txt, the registry with registry.reg, and the uninstall log
-# with uninst.log (its "Installed:" line holds the clock and is left out). UPDATE_GOLDEN=1
-# rewrites the case's files from this run.
+# expects: each screen dump the session asks for (Alt-C) with screen<N>.bmp; every file on the
+# machine's drives (path, size and checksum), every folder, and each shortcut as lnkinfo reads it
+# with files.txt; the registry with registry.reg; and the uninstall log with uninst.log (its
+# "Installed:" line holds the clock and is left out). UPDATE_GOLDEN=1 rewrites the case's files
+# from this run.
 # With VLUNINST given, the uninstaller then undoes the install and what is left on the machine is
-# compared with after-uninstall.txt (files, and the registry's lines): silently (/S), or, when the
-# case has uninstall.vcr, driven by that session on the headless display, then once more on the
-# same log by uninstall-again.vcr when the case has it. Their dumps are compared with
+# compared with after-uninstall.txt (files, folders, and the registry's lines): silently (/S), or,
+# when the case has uninstall.vcr, driven by that session on the headless display, then once more
+# on the same log by uninstall-again.vcr when the case has it. Their dumps are compared with
 # uninstall<N>.bmp, their exit statuses with the line in uninstall-status (default "0").
 # A case's file "status" holds the exit status it expects (default 0).
 # Usage: setup_check.sh SETUP MEDIUM CASE_DIR [VLUNINST]
@@ -39,6 +40,10 @@ listing() {
     printf '%s %s\n' "$size" "$sum  $f"
   done)
 }
+# Every folder on the drives: an empty one left behind shows only here.
+folders() {
+  (cd "$root" && find C D -mindepth 1 -type d | LC_ALL=C sort)
+}
 # (The uninstall log holds the clock: its lines are compared below, less the "Installed:" line.
 # The uninstaller is this build's own program.)
 # Each shortcut as lnkinfo reads it back: what it starts, in which folder, under which name.
@@ -49,7 +54,7 @@ shortcuts() {
       sed 's/^\s*//; s/\s*:\s*/: /'
   done)
 }
-{ listing; echo "--- shortcuts"; shortcuts; } > "$work/files.txt"
+{ listing; echo "--- folders"; folders; echo "--- shortcuts"; shortcuts; } > "$work/files.txt"
 log=$(cd "$root" && find C D -iname uninst.log | head -1)
 [ -n "$log" ] && grep -v '^Installed: ' "$root/$log" > "$work/uninst.log" || : > "$work/uninst.log"
 cp "$root/registry.reg" "$work/registry.reg" 2>/dev/null || : > "$work/registry.reg"
@@ -72,7 +77,7 @@ if [ -n "$uninstaller" ] && [ -n "$log" ]; then
   else
     VRK_ROOT="$root" VRK_VIDEO=headless timeout 120 "$uninstaller" /S "-f$winlog" || echo "the uninstaller ended with status $?"
   fi
-  { listing; echo "--- registry"; cat "$root/registry.reg"; } | tr -d '\r' > "$work/after-uninstall.txt"
+  { listing; echo "--- folders"; folders; echo "--- registry"; cat "$root/registry.reg"; } | tr -d '\r' > "$work/after-uninstall.txt"
 fi
 if [ "${UPDATE_GOLDEN:-}" = 1 ]; then
   for kind in screen:shots uninstall:unshots; do
