@@ -36,7 +36,7 @@ for name in "$@"; do
   [ "$status" = "$(cat "$case/status" 2>/dev/null || echo 0)" ] || bad="$bad; exit status $status"
   # The product's files: everything the host run left outside its Windows directory.
   host() { case "$1" in C/*) echo "$WINEPREFIX/drive_c/${1#C/}" ;; D/*) echo "$run/D/${1#D/}" ;; esac; }
-  sed '/^--- shortcuts/,$d' "$case/files.txt" | grep -v '  C/WINDOWS/' > "$run/expected"
+  sed '/^--- /,$d' "$case/files.txt" | grep -v '  C/WINDOWS/' > "$run/expected"
   while read -r size sum path; do
     f=$(host "$path")
     [ -f "$f" ] || { echo "$path is missing"; continue; }
