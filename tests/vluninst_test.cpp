@@ -16,7 +16,7 @@ using namespace engine_util;
 
 namespace {
 
-void put(const fs::path& file, const std::string& text) {
+[[maybe_unused]] void put(const fs::path& file, const std::string& text) {
   fs::create_directories(file.parent_path());
   write_whole_file(file, text);
 }
