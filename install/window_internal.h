@@ -1,10 +1,17 @@
 // Shared between the files of install/window (not for other modules).
 #pragma once
 
+#include <cstdint>
+
 #include "install/window.h"
 
 // The display hook of displayInWindow (window_picture.cpp).
 extern window_display_fn displayWindowFunc;
+
+// Copies a w x h picture (pitch `pitch`) to (x, y) of a dw x dh buffer, the part outside cut off,
+// with colour 0 transparent when `trans`; false when nothing of it lies inside (window_picture.cpp).
+bool windowCopyClipped(const uint8_t* src, int pitch, int w, int h, uint8_t* dst, int dw, int dh, int x, int y,
+                       bool trans);
 
 // Names compare without regard to ASCII letter case; null matches nothing.
 inline bool windowSameName(const char* a, const char* b) {

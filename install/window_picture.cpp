@@ -14,12 +14,8 @@
 
 window_display_fn displayWindowFunc = nullptr;
 
-namespace {
-
-constexpr const char* kTag = "window";
-
-// Copies a w x h picture (pitch `pitch`) to (x, y) of a dw x dh buffer, the part outside cut off.
-void copyClipped(const uint8_t* src, int pitch, int w, int h, uint8_t* dst, int dw, int dh, int x, int y, bool trans) {
+bool windowCopyClipped(const uint8_t* src, int pitch, int w, int h, uint8_t* dst, int dw, int dh, int x, int y,
+                       bool trans) {
   int sx = 0, sy = 0;
   if (x < 0) {
     sx = -x;
@@ -33,14 +29,19 @@ void copyClipped(const uint8_t* src, int pitch, int w, int h, uint8_t* dst, int 
   }
   w = std::min(w, dw - x);
   h = std::min(h, dh - y);
-  if (w <= 0 || h <= 0) return;
+  if (w <= 0 || h <= 0) return false;
   const uint8_t* from = src + size_t(sy) * size_t(pitch) + size_t(sx);
   uint8_t* to = dst + size_t(y) * size_t(dw) + size_t(x);
   if (trans)
     trans_buf_to_buf(from, w, h, pitch, to, dw);
   else
     buf_to_buf(from, w, h, pitch, to, dw);
+  return true;
 }
+
+namespace {
+
+constexpr const char* kTag = "window";
 
 // The current window's buffer and size, or null.
 uint8_t* target(int* w, int* h) {
@@ -103,7 +104,7 @@ int windowDisplayBuf(const uint8_t* buffer, int bufWidth, int bufHeight, int x, 
   uint8_t* dst = target(&ww, &wh);
   if (!dst) return 0;
   if (buffer)
-    copyClipped(buffer, bufWidth, std::min(width, bufWidth), std::min(height, bufHeight), dst, ww, wh, x, y, false);
+    windowCopyClipped(buffer, bufWidth, std::min(width, bufWidth), std::min(height, bufHeight), dst, ww, wh, x, y, false);
   return 1;
 }
 
@@ -112,7 +113,7 @@ int windowDisplayTransBuf(const uint8_t* buffer, int bufWidth, int bufHeight, in
   uint8_t* dst = target(&ww, &wh);
   if (!dst) return 0;
   if (buffer)
-    copyClipped(buffer, bufWidth, std::min(width, bufWidth), std::min(height, bufHeight), dst, ww, wh, x, y, true);
+    windowCopyClipped(buffer, bufWidth, std::min(width, bufWidth), std::min(height, bufHeight), dst, ww, wh, x, y, true);
   return 1;
 }
 
@@ -126,7 +127,7 @@ int windowDisplayBufScaled(const uint8_t* buffer, int bufWidth, int bufHeight, i
   } else {
     std::vector<uint8_t> scaled(size_t(width) * size_t(height));
     drawScaledBuf(scaled.data(), width, height, buffer, bufWidth, bufHeight);
-    copyClipped(scaled.data(), width, width, height, dst, ww, wh, x, y, false);
+    windowCopyClipped(scaled.data(), width, width, height, dst, ww, wh, x, y, false);
   }
   return 1;
 }
@@ -192,7 +193,7 @@ void fillBuf3x3(const uint8_t* src, int srcWidth, int srcHeight, uint8_t* dst, i
   if (!src || !dst || cw <= 0 || ch <= 0 || dstWidth <= 0 || dstHeight <= 0) return;
   auto cell = [&](int col, int row) { return src + size_t(row * ch) * size_t(srcWidth) + size_t(col * cw); };
   auto put = [&](int col, int row, int x, int y) {
-    copyClipped(cell(col, row), srcWidth, cw, ch, dst, dstWidth, dstHeight, x, y, false);
+    windowCopyClipped(cell(col, row), srcWidth, cw, ch, dst, dstWidth, dstHeight, x, y, false);
   };
   for (int y = 0; y < dstHeight; y += ch)
     for (int x = 0; x < dstWidth; x += cw) put(1, 1, x, y);

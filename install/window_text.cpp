@@ -211,27 +211,10 @@ int windowPrintBuf(int window, const char* text, int length, int width, int maxY
   }
   // Never read past the rendered text nor write outside the window's buffer.
   copyW = std::min(copyW, w - srcX);
-  int srcY = 0, dy = y;
-  if (dx < 0) {
-    srcX -= dx;
-    copyW += dx;
-    dx = 0;
-  }
-  if (dy < 0) {
-    srcY = -dy;
-    h += dy;
-    dy = 0;
-  }
-  copyW = std::min(copyW, ww - dx);
-  h = std::min(h, wh - dy);
-  if (copyW <= 0 || h <= 0) return 0;
-  const uint8_t* src = box.data() + size_t(srcY) * size_t(w) + size_t(srcX);
-  uint8_t* out = dst + size_t(dy) * size_t(ww) + size_t(dx);
-  if (colour & WINDOW_TEXT_TRANSPARENT)
-    trans_buf_to_buf(src, copyW, h, w, out, ww);
-  else
-    buf_to_buf(src, copyW, h, w, out, ww);
-  return 1;
+  if (copyW <= 0) return 0;
+  return windowCopyClipped(box.data() + srcX, w, copyW, h, dst, ww, wh, dx, y, (colour & WINDOW_TEXT_TRANSPARENT) != 0)
+             ? 1
+             : 0;
 }
 
 // --- word wrap ---
