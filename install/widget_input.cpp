@@ -225,6 +225,23 @@ void editLoop(int index) {
 
 // --- click-to-edit fields ---
 
+namespace {
+
+// A field in use over text region `textRegionIndex`, editing `buffer`, the cursor at its start.
+TextInputRegion newInputRecord(int textRegionIndex, char* buffer, int maximumLength, text_idle_fn idle) {
+  TextInputRegion rec{};
+  rec.textRegion = textRegionIndex;
+  rec.inUse = 1;
+  rec.maximumLength = maximumLength;
+  rec.buffer = buffer;
+  rec.length = boundedLength(buffer, maximumLength);
+  rec.displayStart = buffer;
+  rec.idle = idle;
+  return rec;
+}
+
+}  // namespace
+
 int win_add_text_input_region(int textRegionIndex, char* buffer, int maximumLength, text_idle_fn idle) {
   TextRegion* r = textRegion(textRegionIndex);
   if (!r || !buffer || maximumLength < 0) return 0;
@@ -238,14 +255,7 @@ int win_add_text_input_region(int textRegionIndex, char* buffer, int maximumLeng
     r = textRegion(textRegionIndex);
   }
   TextInputRegion& rec = textInputRegions[index - 1];
-  rec = TextInputRegion{};
-  rec.textRegion = textRegionIndex;
-  rec.inUse = 1;
-  rec.maximumLength = maximumLength;
-  rec.buffer = buffer;
-  rec.length = boundedLength(buffer, maximumLength);
-  rec.displayStart = buffer;
-  rec.idle = idle;
+  rec = newInputRecord(textRegionIndex, buffer, maximumLength, idle);
   rec.button = coverWithButton(*r, index);
   win_print_text_region(textRegionIndex, buffer);
   return index;
@@ -313,16 +323,9 @@ void winSetupBackgroundTextInputRegion(int textRegionIndex, char* buffer, int ma
                                        int autoUpdate) {
   TextRegion* r = textRegion(textRegionIndex);
   if (BTIRactive || !r || !buffer || maximumLength < 0) return;
-  BTIR = TextInputRegion{};
-  BTIR.textRegion = textRegionIndex;
-  BTIR.inUse = 1;
-  BTIR.maximumLength = maximumLength;
-  BTIR.buffer = buffer;
-  BTIR.length = boundedLength(buffer, maximumLength);
+  BTIR = newInputRecord(textRegionIndex, buffer, maximumLength, idle);
   BTIR.cursor = BTIR.length;
-  BTIR.displayStart = buffer;
   BTIR.button = -1;
-  BTIR.idle = idle;
   BTIRflag = autoUpdate;
   BTIRoldStuff = saveText(BTIR);
   r->justification = WINDOW_JUSTIFY_LEFT;
