@@ -16,7 +16,7 @@
 
 #include "color/color.h"
 #include "db/db.h"
-#include "install/fontmgr.h"
+#include "toolkit/fontmgr.h"
 #include "kit/build.h"
 
 namespace {

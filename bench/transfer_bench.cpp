@@ -1,4 +1,4 @@
-// Copy throughput of transferFiles (progress updates through the window-system stand-in) against
+// Copy throughput of transferFiles (progress reported to the scripted front end) against
 // `cp -r` of the same tree, in the same run, on one file system. The tree (default 256 MB: many
 // small files and a few large ones) is made once under the temporary directory; set
 // TRANSFER_BENCH_MB for a smaller one, or TRANSFER_BENCH_FILES=N for a tree of N small files only
@@ -18,12 +18,11 @@
 
 #include "kit/build.h"
 #include "db/db.h"
-#include "install/instutil.h"
-#include "install/main.h"
-#include "install/panels.h"
-#include "install/settings.h"
-#include "install/uninst.h"
-#include "tests/support/wsseam_fake.h"
+#include "engine/instutil.h"
+#include "engine/transfer.h"
+#include "base/settings.h"
+#include "engine/uninst.h"
+#include "tests/support/ui_script.h"
 #include "platform/host/machine.h"
 
 namespace fs = std::filesystem;
@@ -115,13 +114,13 @@ void BM_TransferVsCp(benchmark::State& state) {
     fs::remove_all(t.root / "C" / "GAME", ec);
     std::snprintf(destPath, sizeof destPath, "C:\\GAME");
     createDir(destPath);
-    wsseamReset();
+    uiScriptReset();
     uninstCreate("Transfer benchmark", destPath);  // an install starts only with its log open
     auto a = std::chrono::steady_clock::now();
     transferFiles();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count();
     uninstDiscard();
-    if (!wsseamMessages().empty()) state.SkipWithError(wsseamMessages().front().text.c_str());
+    if (!uiScriptEvents().empty()) state.SkipWithError(uiScriptEvents().front().text.c_str());
     return seconds;
   };
   auto timeCp = [&] {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "install/fontmgr.h"
+#include "toolkit/fontmgr.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (FMLoadFontMem(0, data, size) != 0) return 0;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "install/format.h"
+#include "base/format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

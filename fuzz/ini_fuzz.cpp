@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "install/config.h"
-#include "install/main.h"
-#include "install/memdbg.h"
+#include "base/config.h"
+#include "base/memdbg.h"
 
 namespace {
 

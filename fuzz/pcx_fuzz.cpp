@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "install/memdbg.h"
-#include "install/pcx.h"
+#include "base/memdbg.h"
+#include "base/pcx.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint8_t pal[768];

@@ -13,12 +13,11 @@
 #include <random>
 #include <string>
 
-#include "install/main.h"
-#include "install/pathutil.h"
-#include "install/settings.h"
-#include "install/uninst.h"
-#include "install/vluninst.h"
-#include "tests/support/wsseam_fake.h"
+#include "base/pathutil.h"
+#include "base/settings.h"
+#include "engine/uninst.h"
+#include "engine/undo.h"
+#include "tests/support/ui_script.h"
 #include "platform/host/machine.h"
 
 namespace fs = std::filesystem;
@@ -59,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   put(game / "uninst.log", std::string(reinterpret_cast<const char*>(data), size));
   std::snprintf(destPath, sizeof destPath, "C:\\GAME");
   deinstall();
-  wsseamReset();
+  uiScriptReset();
 
   fs::remove_all(game, ec);
   put(game / "DATA" / "a.bin", "a");

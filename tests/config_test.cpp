@@ -1,6 +1,6 @@
 // Configuration store: the parser's quirks, the store's operations, comma lists, save and load,
 // and that everything the store allocates is given back.
-#include "install/config.h"
+#include "base/config.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "install/main.h"
-#include "install/memdbg.h"
+#include "base/memdbg.h"
 #include "tests/support/tempdir.h"
 
 namespace fs = std::filesystem;

@@ -10,8 +10,8 @@
 #include "color/color.h"
 #include "kit/build.h"
 #include "db/db.h"
-#include "install/datafile.h"
-#include "install/memdbg.h"
+#include "base/datafile.h"
+#include "base/memdbg.h"
 #include "tests/support/tempdir.h"
 
 using archive_util::Bytes;

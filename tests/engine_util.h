@@ -14,14 +14,13 @@
 
 #include "kit/build.h"
 #include "db/db.h"
-#include "install/instutil.h"
-#include "install/main.h"
-#include "install/panels.h"
-#include "install/registry.h"
-#include "install/settings.h"
-#include "install/uninst.h"
+#include "engine/instutil.h"
+#include "engine/transfer.h"
+#include "engine/registry.h"
+#include "base/settings.h"
+#include "engine/uninst.h"
 #include "tests/support/files.h"
-#include "tests/support/wsseam_fake.h"
+#include "tests/support/ui_script.h"
 #include "platform/os.h"
 #include "tests/support/tempdir.h"
 #ifndef _WIN32
@@ -118,7 +117,7 @@ class EngineTest : public ::testing::Test {
     fs::create_directories(root);
     dest = (root / "GAMES" / "TEST").string();
 #endif
-    wsseamReset();
+    uiScriptReset();
     uninstSetClock(fixedClock);
     regSetLogFunc(nullptr);
     currentState = 0;
@@ -172,12 +171,14 @@ class EngineTest : public ::testing::Test {
     ASSERT_EQ(initInstTypes(), 1);
   }
 
-  // What panelInstall does on Next, then the transfer panel.
+  // What panelInstall does on Next, then the engine's install as the transfer panel runs it.
   int install(const std::string& to) {
     std::snprintf(destPath, sizeof destPath, "%s", to.c_str());
     uninstCreate("Test Game", destPath);
     createDir(destPath);
-    return panelInstalling();
+    if (!installStart()) return currentState;
+    transferFiles();
+    return installComplete();
   }
   int install() { return install(dest); }
 
@@ -219,13 +220,13 @@ class EngineTest : public ::testing::Test {
     return out;
   }
 
-  std::vector<std::string> messages(WsMessageKind kind) {
+  std::vector<std::string> messages(UiKind kind) {
     std::vector<std::string> out;
-    for (const auto& m : wsseamMessages())
+    for (const auto& m : uiScriptEvents())
       if (m.kind == kind) out.push_back(m.text);
     return out;
   }
-  std::vector<std::string> boxes() { return messages(WsMessageKind::box); }
+  std::vector<std::string> boxes() { return messages(UiKind::message); }
 
   // The entry lines of the moved log (between the begin and end markers).
   std::vector<std::string> logEntries(const std::string& to) {

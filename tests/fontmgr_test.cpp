@@ -11,7 +11,7 @@
 #include "kit/build.h"
 #include "db/db.h"
 #include "color/color.h"
-#include "install/fontmgr.h"
+#include "toolkit/fontmgr.h"
 #include "tests/support/golden.h"
 #include "tests/support/tempdir.h"
 

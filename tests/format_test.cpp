@@ -1,10 +1,10 @@
 // Script formats against their callers' arguments: what may reach printf and what may not.
-#include "install/format.h"
+#include "base/format.h"
 
 #include <gtest/gtest.h>
 
-#include "install/config.h"
-#include "install/settings.h"
+#include "base/config.h"
+#include "base/settings.h"
 
 TEST(FormatFits, OnlyConversionsThatTakeTheirArgumentPass) {
   struct Case {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "color/color.h"
-#include "install/instlib.h"
-#include "install/settings.h"
-#include "install/window.h"
+#include "setup/instlib.h"
+#include "base/settings.h"
+#include "toolkit/window.h"
 #include "tests/support/golden.h"
 #include "tests/vrk_util.h"
 

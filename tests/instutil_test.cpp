@@ -2,6 +2,7 @@
 // free-space rule, drive lists (never A or B); path helpers.
 #include <gtest/gtest.h>
 
+#include "engine/destination.h"
 #include "engine_util.h"
 
 using namespace engine_util;
@@ -86,7 +87,7 @@ TEST_F(InstUtil, FifteenTypesAreAcceptedSixteenRefused) {
   ASSERT_TRUE(kit_build_archive((medium / "install.dat").string(), members, error));
   ASSERT_GE(db_init("install.dat", nullptr, nullptr), 0);
   ASSERT_EQ(initSettings(), 1);
-  wsseamReset();
+  uiScriptReset();
   EXPECT_EQ(initInstTypes(), 0);
   EXPECT_EQ(boxes(), std::vector<std::string>{"No installation information found in script file!"});
   EXPECT_EQ(numInstTypes, 0);
@@ -167,33 +168,31 @@ TEST_F(InstUtil, NextJoinsTheDriveAndTheDirectoryOrChecksATypedDrive) {
   os_host_reset();
   makeMedium(defaultIni(), {{"typical.lst", "s=2000000\n"}}, {});
   ASSERT_EQ(initDriveSizes(), 1);
-  getDriveSizesList(0, &panelDriveCount);
-  ASSERT_EQ(panelDriveCount, 2);  // C and D
+  int driveCount = 0;
+  getDriveSizesList(0, &driveCount);
+  ASSERT_EQ(driveCount, 2);  // C and D
+  int taken = 0;
   auto next = [&](int drive, const char* text) {
-    currentState = 0;
     destPath[0] = '\0';
-    panelTypeSelection = 0;
-    panelDriveSelection = drive;
-    std::snprintf(panelDirText, sizeof panelDirText, "%s", text);
-    panelNext();
+    taken = installChoose(0, drive, driveCount, text);
     uninstDiscard();
     return std::string(destPath);
   };
   EXPECT_EQ(next(0, "\\VELLACRD"), "C:\\VELLACRD");
-  EXPECT_EQ(currentState, 3);
+  EXPECT_EQ(taken, 1);
   EXPECT_TRUE(fs::is_directory(root / "C" / "VELLACRD"));
   EXPECT_EQ(next(1, "GAMES"), "D:\\GAMES");
   EXPECT_EQ(next(1, "\\GAMES"), "D:\\GAMES");
   EXPECT_EQ(next(0, "D:\\PLAY\\IT"), "D:\\PLAY\\IT");
-  wsseamReset();
+  uiScriptReset();
   EXPECT_EQ(next(0, "E:\\SMALL"), "");  // typed drive too small
-  EXPECT_EQ(currentState, 0);
+  EXPECT_EQ(taken, 0);
   EXPECT_EQ(next(0, "Q:\\NOWHERE"), "");  // typed drive that does not exist
   EXPECT_EQ(boxes(), (std::vector<std::string>{"Drive E: does not have enough free space.",
                                                "That drive cannot be used."}));
   EXPECT_FALSE(fs::exists(root / "E" / "SMALL"));
-  panelDriveCount = 0;
-  wsseamReset();
+  driveCount = 0;
+  uiScriptReset();
   EXPECT_EQ(next(0, "\\X"), "");
   EXPECT_EQ(boxes(), (std::vector<std::string>{"No drive has room."}));
 }

@@ -12,7 +12,7 @@
 #include "archive_util.h"
 #include "kit/build.h"
 #include "db/db.h"
-#include "install/fontmgr.h"
+#include "toolkit/fontmgr.h"
 #include "tests/support/run_tool.h"
 #include "tests/support/tempdir.h"
 #include "vrk/text.h"

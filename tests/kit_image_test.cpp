@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "color/color.h"
-#include "install/memdbg.h"
-#include "install/pcx.h"
+#include "base/memdbg.h"
+#include "base/pcx.h"
 #include "tests/support/files.h"
 #include "tests/support/run_tool.h"
 #include "tests/support/tempdir.h"

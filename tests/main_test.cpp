@@ -1,6 +1,6 @@
 // Main flow: panel sequence and result codes, the "End" programs with their macros, quoting,
 // working directory and refusals, and the leak report at the end of clean-up.
-#include "install/main.h"
+#include "setup/main.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "install/instutil.h"
-#include "install/panels.h"
+#include "engine/instutil.h"
+#include "setup/panels.h"
 #include "kit/build.h"
-#include "install/memdbg.h"
-#include "install/settings.h"
+#include "base/memdbg.h"
+#include "base/settings.h"
 #include "platform/os.h"
 #include "tests/support/env.h"
 #include "tests/support/files.h"

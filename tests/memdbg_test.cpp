@@ -1,5 +1,5 @@
 // Tagged allocator: live-byte accounting and the fatal paths with their exact messages.
-#include "install/memdbg.h"
+#include "base/memdbg.h"
 
 #include <gtest/gtest.h>
 

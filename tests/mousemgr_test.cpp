@@ -6,9 +6,9 @@
 #include <optional>
 
 #include "color/color.h"
-#include "install/config.h"
-#include "install/mousemgr.h"
-#include "install/settings.h"
+#include "base/config.h"
+#include "toolkit/mousemgr.h"
+#include "base/settings.h"
 #include "tests/vrk_util.h"
 
 using archive_util::Bytes;

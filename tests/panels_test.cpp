@@ -10,13 +10,13 @@
 #include <memory>
 #include <string>
 
-#include "install/fontmgr.h"
-#include "install/instutil.h"
-#include "install/panels.h"
-#include "install/settings.h"
-#include "install/uninst.h"
-#include "install/widget.h"
-#include "install/window.h"
+#include "toolkit/fontmgr.h"
+#include "engine/instutil.h"
+#include "setup/panels.h"
+#include "base/settings.h"
+#include "engine/uninst.h"
+#include "toolkit/widget.h"
+#include "toolkit/window.h"
 #include "tests/support/golden.h"
 #include "tests/vrk_util.h"
 #include "vrk/kb.h"

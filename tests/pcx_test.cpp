@@ -11,8 +11,8 @@
 #include "archive_util.h"
 #include "kit/build.h"
 #include "db/db.h"
-#include "install/memdbg.h"
-#include "install/pcx.h"
+#include "base/memdbg.h"
+#include "base/pcx.h"
 #include "tests/support/tempdir.h"
 
 using archive_util::Bytes;

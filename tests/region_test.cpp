@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "install/region.h"
+#include "toolkit/region.h"
 
 namespace {
 

@@ -122,7 +122,7 @@ TEST_F(Registry, InstallMakesShortcutsOnlyToInstalledFilesAndLogsNothingTheSecon
   EXPECT_TRUE(fs::exists(host("C:\\WINDOWS\\vluninst.exe")));
 
   // The same product again: every key and the shortcut folder exist.
-  wsseamReset();
+  uiScriptReset();
   EXPECT_EQ(install(), 3);
   entries = logEntries(dest);
   EXPECT_TRUE(keyEntries(entries).empty());

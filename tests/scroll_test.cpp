@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "install/scroll.h"
-#include "install/window.h"
+#include "toolkit/scroll.h"
+#include "toolkit/window.h"
 #include "tests/vrk_util.h"
 #include "vrk/mouse.h"
 #include "vrk/text.h"

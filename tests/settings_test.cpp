@@ -1,6 +1,6 @@
 // Installer settings: the defaults, "install.ini" read from the archive over them, the texts of
 // section "Strings", and that closing gives back every byte.
-#include "install/settings.h"
+#include "base/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,7 @@
 
 #include "kit/build.h"
 #include "db/db.h"
-#include "install/main.h"
-#include "install/memdbg.h"
+#include "base/memdbg.h"
 #include "tests/support/tempdir.h"
 
 namespace fs = std::filesystem;

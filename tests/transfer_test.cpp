@@ -37,11 +37,9 @@ TEST_F(Transfer, OnlyDirectoryLinesMakeEachNewLevelOnceOutermostFirst) {
                                    "MadeDir " + dest + "\\E",
                                }));
   EXPECT_TRUE(fs::is_directory(host(dest + "\\A\\B\\C")));
-  // The bar was shown and ended full although the type has no size.
-  ASSERT_FALSE(wsseamProgress().empty());
-  EXPECT_FLOAT_EQ(wsseamProgress().back().to, 1.0f);
-  EXPECT_EQ(wsseamBarActive(), 0);
-  EXPECT_EQ(wsseamMouseHidden(), 0);
+  // Progress ended full although the type has no size.
+  ASSERT_FALSE(uiScriptProgress().empty());
+  EXPECT_EQ(uiScriptProgress().back().done, uiScriptProgress().back().total);
 }
 
 #ifndef _WIN32
@@ -74,7 +72,7 @@ TEST_F(Transfer, FilesAreLoggedAheadAndCopiedEvenEmptyMissingOrUnwritable) {
   {
     std::ofstream(host(dest) + "/game.exe", std::ios::binary) << "an older, longer version of the game program......";
   }
-  wsseamReset();
+  uiScriptReset();
   EXPECT_EQ(install(), 3);
   EXPECT_EQ(slurp(host(dest + "\\game.exe")), game);  // overwritten, not appended
   EXPECT_TRUE(fs::exists(host(dest + "\\empty.txt")));
@@ -89,12 +87,14 @@ TEST_F(Transfer, FilesAreLoggedAheadAndCopiedEvenEmptyMissingOrUnwritable) {
   EXPECT_TRUE(hasBox("Cannot read DATA\\missing.bin"));
   EXPECT_TRUE(hasBox("Cannot write " + dest + "\\NODIR\\x.txt"));
   EXPECT_FALSE(fs::exists(host(dest + "\\NODIR")));
-  // One input poll per block: 20000 bytes are three blocks of 8192 bytes or fewer.
-  EXPECT_EQ(wsseamPollCount(), 3);
-  ASSERT_EQ(wsseamProgress().size(), 4u);  // set to 0, then once per block
-  EXPECT_FLOAT_EQ(wsseamProgress()[1].to, 8192.0f / 20000.0f);
-  EXPECT_FLOAT_EQ(wsseamProgress()[2].from, 8192.0f / 20000.0f);
-  EXPECT_FLOAT_EQ(wsseamProgress()[3].to, 1.0f);
+  // One cancel poll and one progress report per block: 20000 bytes are three blocks of 8192
+  // bytes or fewer.
+  EXPECT_EQ(uiScriptPollCount(), 3);
+  ASSERT_EQ(uiScriptProgress().size(), 3u);
+  EXPECT_EQ(uiScriptProgress()[0].done, 8192u);
+  EXPECT_EQ(uiScriptProgress()[1].done, 16384u);
+  EXPECT_EQ(uiScriptProgress()[2].done, 20000u);
+  EXPECT_EQ(uiScriptProgress()[2].total, 20000u);
 }
 
 // The product's own files are never emptied: a destination that is empty or relative (it would be
@@ -106,12 +106,12 @@ TEST_F(Transfer, TheMediumsOwnFilesAreNeverADestination) {
   char here[INST_PATH_SIZE];
   ASSERT_EQ(os_getcwd(here, sizeof here), 0);
   for (const std::string& to : {std::string(""), std::string("GAMES"), std::string(here)}) {
-    wsseamReset();
+    uiScriptReset();
     currentState = 0;
     const bool refused = to != here;
     EXPECT_EQ(install(to), refused ? 1 : 3) << to;
     EXPECT_EQ(slurp(medium / "game.exe"), game) << to;
-    EXPECT_EQ(wsseamPollCount(), 0) << to;  // nothing was copied
+    EXPECT_EQ(uiScriptPollCount(), 0) << to;  // nothing was copied
     if (refused) {
       EXPECT_TRUE(hasBox("The destination is not a full path on a drive:\n" + to)) << to;
       EXPECT_FALSE(fs::exists(medium / "uninst.log")) << to;
@@ -133,7 +133,7 @@ TEST_F(Transfer, AnInstallWithoutALogDoesNotStart) {
   EXPECT_EQ(install(), 1);
   EXPECT_TRUE(hasBox("The uninstall log C:\\uninst.log cannot be written; nothing was installed."));
   EXPECT_FALSE(fs::exists(host(dest + "\\game.exe")));
-  EXPECT_EQ(wsseamPollCount(), 0);
+  EXPECT_EQ(uiScriptPollCount(), 0);
 }
 #endif
 
@@ -166,13 +166,10 @@ TEST_F(Transfer, ADirectoryBelowAFileGivesUpInsteadOfRetryingForever) {
   EXPECT_EQ(slurp(host(dest + "\\after.txt")), "after");
 }
 
-TEST_F(Transfer, NoListOrNoBarStillFinishesThePanel) {
-  makeMedium(defaultIni("[Installing]\nProgressEmpty=\n[Typical]\nList=\n"), {}, {});
+TEST_F(Transfer, NoListStillFinishesTheInstall) {
+  makeMedium(defaultIni("[Typical]\nList=\n"), {}, {});
   EXPECT_EQ(install(), 3);
   EXPECT_TRUE(hasBox("No file list"));
-  auto msgs = messages(WsMessageKind::msg);
-  ASSERT_EQ(msgs.size(), 1u);
-  EXPECT_EQ(msgs[0], "No progress bar");
 }
 
 // Several files spanning several blocks: cancelling at any block leaves the machine as it was.
@@ -185,19 +182,19 @@ TEST_F(Transfer, CancelAtEveryBlockLeavesTheMachineAsBefore) {
   const int blocks = 3 + 1 + 1 + 5;
   auto before = snapshot();
   for (int k = 1; k <= blocks; ++k) {
-    wsseamReset();
-    wsseamInputAtPoll(k, 27);
-    wsseamQueueAnswer(1);
+    uiScriptReset();
+    uiScriptCancelAtPoll(k);
+    uiScriptQueueAnswer(1);
     EXPECT_EQ(install(), 1) << "cancel at poll " << k;
-    EXPECT_EQ(wsseamPollCount(), k);
-    EXPECT_EQ(messages(WsMessageKind::question), std::vector<std::string>{"Cancel the installation?"});
+    EXPECT_EQ(uiScriptPollCount(), k);
+    EXPECT_EQ(messages(UiKind::question), std::vector<std::string>{"Cancel the installation?"});
     EXPECT_TRUE(boxes().empty()) << boxes().front();
     EXPECT_EQ(snapshot(), before) << "cancel at poll " << k;
   }
   // Without Escape the copy takes exactly one poll per block.
-  wsseamReset();
+  uiScriptReset();
   EXPECT_EQ(install(), 3);
-  EXPECT_EQ(wsseamPollCount(), blocks);
+  EXPECT_EQ(uiScriptPollCount(), blocks);
 }
 
 TEST_F(Transfer, EscapeThenNoEndsLikeNoEscape) {
@@ -216,15 +213,15 @@ TEST_F(Transfer, EscapeThenNoEndsLikeNoEscape) {
   fs::remove_all(root, ec);
   fs::create_directories(root);
 #endif
-  wsseamReset();
-  wsseamInputAtPoll(2, 27);
-  wsseamQueueAnswer(0);
-  wsseamInputAtPoll(2, 'x');  // other codes are consumed and ignored
+  uiScriptReset();
+  uiScriptCancelAtPoll(2);
+  uiScriptQueueAnswer(0);
+  uiScriptCancelAtPoll(4);
+  uiScriptQueueAnswer(-1);  // a question that could not be asked is no answer: the copy goes on
   EXPECT_EQ(install(), 3);
-  EXPECT_EQ(wsseamPollCount(), 6);
+  EXPECT_EQ(uiScriptPollCount(), 6);
   EXPECT_EQ(logEntries(dest), plainLog);
   EXPECT_EQ(snapshot(), plain);
-  EXPECT_EQ(wsseamMouseHidden(), 0);
 }
 
 // A drive that fills up during the copy ends the install: the user is told, and what was
@@ -233,11 +230,8 @@ TEST_F(Transfer, AFullDriveEndsTheInstallAndTakesItBack) {
   makeMedium(defaultIni(), {{"typical.lst", "s=50000\nf=small.bin\nf=big.bin\nf=after.bin\n"}},
              {{"small.bin", content(100, 1)}, {"big.bin", content(50000, 2)}, {"after.bin", content(10, 3)}});
   const auto before = snapshot();
-  std::snprintf(destPath, sizeof destPath, "%s", dest.c_str());
-  uninstCreate("Test Game", destPath);
-  createDir(destPath);
   os_fault_write_after(100 + 10000);  // the drive fills up inside the second block of big.bin
-  EXPECT_EQ(panelInstalling(), 1);
+  EXPECT_EQ(install(), 1);
   os_fault_write_after(-1);
   EXPECT_TRUE(hasBox("Drive " + dest.substr(0, 1) + ": is full.\n" + dest +
                      "\\big.bin could not be written.\nSetup takes back what it has installed:\n"
@@ -270,12 +264,9 @@ TEST_F(Transfer, TheLogOnTheDiskNamesEverythingNewAtEveryBlock) {
     }
     ++checked;
   };
-  wsseamReset();
-  wsseamOnPoll([](int, void*) { onPoll(); }, nullptr);
-  std::snprintf(destPath, sizeof destPath, "%s", dest.c_str());
-  uninstCreate("Test Game", destPath);
-  createDir(destPath);
-  EXPECT_EQ(panelInstalling(), 3);
+  uiScriptReset();
+  uiScriptOnPoll([](int, void*) { onPoll(); }, nullptr);
+  EXPECT_EQ(install(), 3);
   EXPECT_EQ(checked, 4 + 1 + 5);
 }
 #endif

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "engine_util.h"
-#include "install/registry.h"
-#include "install/vluninst.h"
+#include "engine/registry.h"
+#include "engine/undo.h"
 #include "tests/support/files.h"
 #include "tests/support/run_tool.h"
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "install/widget.h"
-#include "install/window.h"
+#include "toolkit/widget.h"
+#include "toolkit/window.h"
 #include "tests/support/golden.h"
 #include "tests/vrk_util.h"
 #include "vrk/debug.h"

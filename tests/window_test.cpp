@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "color/color.h"
-#include "install/controls.h"
-#include "install/datafile.h"
-#include "install/memdbg.h"
-#include "install/window.h"
+#include "toolkit/controls.h"
+#include "base/datafile.h"
+#include "base/memdbg.h"
+#include "toolkit/window.h"
 #include "tests/support/golden.h"
 #include "tests/vrk_util.h"
 #include "vrk/input.h"

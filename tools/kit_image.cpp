@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "color/color.h"
-#include "install/memdbg.h"
-#include "install/pcx.h"
+#include "base/memdbg.h"
+#include "base/pcx.h"
 #include "tools/kit_convert.h"
 
 namespace {

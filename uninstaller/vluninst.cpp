@@ -16,8 +16,8 @@
 #include <string>
 
 #include "db/db.h"
-#include "install/pathutil.h"
-#include "install/vluninst.h"
+#include "base/pathutil.h"
+#include "engine/undo.h"
 #include "platform/os.h"
 #include "vrk/input.h"
 #include "vrk/intrface.h"

@@ -1,0 +1,280 @@
+// The uninstaller's engine: the log's entries checked, then undone in reverse order.
+#include "engine/undo.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "assoc/assoc.h"
+#include "base/memdbg.h"
+#include "engine/registry.h"
+#include "engine/uninst.h"
+#include "platform/os.h"
+#include "vrk/debug.h"
+
+namespace {
+
+constexpr const char* kTag = "vluninst";
+constexpr const char* kBegin = "-- Log Begin --";
+constexpr const char* kEnd = "-- Log End--";
+constexpr const char* kRegRoot = "\\\\HKEY_LOCAL_MACHINE\\";
+
+char upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
+
+bool startsWithNoCase(const char* s, const char* prefix) {
+  for (; *prefix; ++s, ++prefix)
+    if (upper(*s) != upper(*prefix)) return false;
+  return true;
+}
+
+bool equalNoCase(const char* a, const char* b) { return std::strlen(a) == std::strlen(b) && startsWithNoCase(a, b); }
+
+// `path` lies strictly inside folder `dir` (both normal full paths).
+bool inside(const char* path, const char* dir) {
+  const size_t n = std::strlen(dir);
+  if (!n || !startsWithNoCase(path, dir)) return false;
+  if (dir[n - 1] == '\\') return path[n] != '\0';
+  return path[n] == '\\' && path[n + 1] != '\0';
+}
+
+// Copies a full path on a drive into out in normal form ('/' read as '\', no trailing '\');
+// false for anything else: a relative or network path, ".", ".." or empty parts, wildcards, a
+// second ':', control characters, or no part below the drive.
+bool normalPath(const char* in, char* out, size_t size) {
+  const size_t len = std::strlen(in);
+  if (len < 4 || len >= size || !((upper(in[0]) >= 'A' && upper(in[0]) <= 'Z') && in[1] == ':')) return false;
+  if (in[2] != '\\' && in[2] != '/') return false;
+  size_t o = 0;
+  out[o++] = upper(in[0]);
+  out[o++] = ':';
+  size_t partStart = 0;
+  for (size_t i = 2; i <= len; ++i) {
+    const char c = i < len ? in[i] : '\0';
+    if (c == '\\' || c == '/' || c == '\0') {
+      if (i > 2) {
+        const size_t partLen = o - partStart;
+        if (partLen == 0 && c != '\0') return false;                            // "\\" inside
+        if (partLen == 1 && out[partStart] == '.') return false;                 // "."
+        if (partLen == 2 && out[partStart] == '.' && out[partStart + 1] == '.') return false;  // ".."
+      }
+      if (c == '\0') break;
+      if (o > 2 && out[o - 1] == '\\') return false;
+      out[o++] = '\\';
+      partStart = o;
+      continue;
+    }
+    if (static_cast<unsigned char>(c) < 32 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||
+        c == '>' || c == '|')
+      return false;
+    out[o++] = c;
+  }
+  while (o > 3 && out[o - 1] == '\\') --o;
+  out[o] = '\0';
+  return o > 3;
+}
+
+// Checks one entry; true with *e filled when an install can have made it.
+bool accept(const VluPlan& plan, const char* word, const char* arg, VluEntry* e) {
+  if (assoc_compare(word, "AddedRegKey") == 0) {
+    if (!startsWithNoCase(arg, kRegRoot)) return false;
+    const char* key = arg + std::strlen(kRegRoot);
+    if (!startsWithNoCase(key, "SOFTWARE\\") || std::strlen(key) >= sizeof e->path) return false;
+    const char* below = key + 9;
+    if (!*below || std::strstr(key, "\\\\") || key[std::strlen(key) - 1] == '\\') return false;
+    for (const char* p = key; *p; ++p)
+      if (static_cast<unsigned char>(*p) < 32) return false;
+    e->kind = VLU_REGKEY;
+    std::snprintf(e->path, sizeof e->path, "%s", key);
+    return true;
+  }
+  char path[INST_PATH_SIZE];
+  if (!normalPath(arg, path, sizeof path)) return false;
+  std::snprintf(e->path, sizeof e->path, "%s", path);
+  // A log at a drive root is the installer's log while it runs ("C:\uninst.log"), left there
+  // when the install was killed: its install may have gone to any drive, and it already names
+  // everything on its own drive.
+  const bool interim = std::strlen(plan.destination) == 3;
+  if (assoc_compare(word, "Copied") == 0) {
+    e->kind = VLU_COPIED;
+    return (interim || inside(path, plan.destination)) && !equalNoCase(path, plan.logPath);
+  }
+  if (assoc_compare(word, "MadeDir") == 0) {
+    e->kind = VLU_MADEDIR;
+    return interim || equalNoCase(path, plan.destination) || inside(path, plan.destination) ||
+           inside(plan.destination, path) || (plan.programs[0] && inside(path, plan.programs));
+  }
+  if (assoc_compare(word, "MadeShortcut") == 0) {
+    e->kind = VLU_SHORTCUT;
+    const size_t n = std::strlen(path);
+    return plan.programs[0] && inside(path, plan.programs) && n > 4 && equalNoCase(path + n - 4, ".lnk");
+  }
+  return false;
+}
+
+void clearPlan(VluPlan* plan) {
+  std::memset(plan, 0, sizeof *plan);
+}
+
+// Removes one entry; 1 removed or already gone, 0 kept because it holds something else, -1 failed.
+int removeEntry(const VluEntry& e) {
+  int rc = 0;
+  switch (e.kind) {
+    case VLU_COPIED:
+    case VLU_SHORTCUT:
+      rc = os_remove(e.path);
+      break;
+    case VLU_MADEDIR:
+      rc = os_rmdir(e.path);
+      if (rc != 0 && (errno == ENOTEMPTY || errno == EEXIST)) return 0;
+      break;
+    case VLU_REGKEY:
+      rc = os_reg_delete_key(OS_HKEY_LOCAL_MACHINE, e.path);
+      if (rc != 0 && errno == ENOTEMPTY) return 0;
+      break;
+  }
+  if (rc == 0 || errno == ENOENT) return 1;
+  debug_printf("vluninst: cannot remove %s (errno %d)\n", e.path, errno);
+  return -1;
+}
+
+// Rewrites the log with its header and the entries still there, through a new file renamed over
+// the old one, so that a failure halfway leaves the old log whole.
+void rewriteLog(const VluPlan& plan) {
+  static const char* const kWords[] = {"Copied", "MadeDir", "MadeShortcut", "AddedRegKey"};
+  std::string text = plan.header;
+  for (int i = 0; i < plan.count; ++i) {
+    const VluEntry& e = plan.entries[i];
+    if (e.done) continue;
+    text += kWords[e.kind];
+    text += e.kind == VLU_REGKEY ? " \\\\HKEY_LOCAL_MACHINE\\" : " ";
+    text += e.path;
+    text += '\n';
+  }
+  text += kEnd;
+  text += '\n';
+  char tmp[INST_PATH_SIZE + 8];
+  std::snprintf(tmp, sizeof tmp, "%s.new", plan.logPath);
+  FILE* f = os_fopen(tmp, "wt");
+  if (!f) return;
+  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (std::fclose(f) != 0 || !ok || os_rename(tmp, plan.logPath) != 0) {
+    debug_printf("vluninst: the log could not be rewritten\n");
+    os_remove(tmp);
+  }
+}
+
+}  // namespace
+
+int vluParseLog(const char* text, size_t size, const char* logPath, const char* programs, VluPlan* plan) {
+  clearPlan(plan);
+  char log[INST_PATH_SIZE];
+  if (!text || !logPath || !normalPath(logPath, log, sizeof log) || std::memchr(text, '\0', size)) return 0;
+  std::snprintf(plan->logPath, sizeof plan->logPath, "%s", log);
+  std::snprintf(plan->destination, sizeof plan->destination, "%s", log);
+  char* slash = std::strrchr(plan->destination, '\\');
+  slash[slash == plan->destination + 2 ? 1 : 0] = '\0';  // "C:\uninst.log" lies in "C:\"
+  if (programs && !normalPath(programs, plan->programs, sizeof plan->programs)) plan->programs[0] = '\0';
+
+  std::vector<VluEntry> entries;
+  std::string header;
+  bool begun = false;
+  int lineNo = 0;
+  for (size_t at = 0; at < size;) {
+    const char* nl = static_cast<const char*>(std::memchr(text + at, '\n', size - at));
+    size_t len = (nl ? size_t(nl - text) : size) - at;
+    std::string line(text + at, len);
+    at += len + (nl ? 1 : 0);
+    ++lineNo;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() >= UNINST_ENTRY_SIZE) {
+      clearPlan(plan);
+      return 0;
+    }
+    if (!begun) {
+      if (header.size() + line.size() + 2 < sizeof plan->header) header += line + '\n';
+      begun = line == kBegin;
+      continue;
+    }
+    if (line == kEnd) break;
+    size_t w = line.find_first_not_of(" \t");
+    if (w == std::string::npos) continue;
+    size_t we = line.find_first_of(" \t", w);
+    if (we == std::string::npos) {
+      ++plan->skipped;
+      continue;
+    }
+    const std::string word = line.substr(w, we - w), arg = line.substr(we + 1);
+    VluEntry e{};
+    e.line = lineNo;
+    if (arg.empty() || !accept(*plan, word.c_str(), arg.c_str(), &e)) {
+      debug_printf("vluninst: line %d skipped: %.80s\n", lineNo, line.c_str());
+      ++plan->skipped;
+      continue;
+    }
+    entries.push_back(e);
+  }
+  if (!begun) {
+    clearPlan(plan);
+    return 0;
+  }
+  std::snprintf(plan->header, sizeof plan->header, "%s", header.c_str());
+  plan->count = int(entries.size());
+  if (plan->count) {
+    plan->entries = static_cast<VluEntry*>(MYMALLOC(entries.size() * sizeof(VluEntry), kTag));
+    std::memcpy(plan->entries, entries.data(), entries.size() * sizeof(VluEntry));
+  }
+  return 1;
+}
+
+int vluReadPlan(const char* logPath, VluPlan* plan) {
+  clearPlan(plan);
+  if (!logPath) return 0;
+  int fd = os_open(logPath, OS_O_RDONLY);
+  if (fd < 0) return 0;
+  std::vector<char> text;
+  char buf[8192];
+  long got;
+  while ((got = os_read(fd, buf, sizeof buf)) > 0) {
+    text.insert(text.end(), buf, buf + got);
+    if (text.size() > (64u << 20)) {  // no install writes a log of this size
+      got = -1;
+      break;
+    }
+  }
+  os_close(fd);
+  if (got < 0) return 0;
+  char programs[INST_PATH_SIZE];
+  if (!GetProgramsDirectory(programs, sizeof programs)) programs[0] = '\0';
+  return vluParseLog(text.data(), text.size(), logPath, programs, plan);
+}
+
+int vluRemove(VluPlan* plan, void (*progress)(int done, int total, void* ctx), void* ctx) {
+  if (!plan || plan->count == 0) return VLU_NOTHING_REMOVED;
+  int failures = 0, kept = 0;
+  for (int i = plan->count - 1; i >= 0; --i) {
+    VluEntry& e = plan->entries[i];
+    const int r = removeEntry(e);
+    e.done = r == 1;
+    failures += r < 0;
+    if (progress) progress(plan->count - i, plan->count, ctx);
+  }
+  if (failures) {
+    rewriteLog(*plan);
+    return VLU_PARTIAL;
+  }
+  os_remove(plan->logPath);
+  // Folders that held only the log can go now.
+  for (int i = plan->count - 1; i >= 0; --i) {
+    VluEntry& e = plan->entries[i];
+    if (!e.done && e.kind == VLU_MADEDIR) e.done = removeEntry(e) == 1;
+    kept += !e.done;
+  }
+  return kept ? VLU_PARTIAL : VLU_ALL_REMOVED;
+}
+
+void vluFreePlan(VluPlan* plan) {
+  if (plan && plan->entries) MYFREE(plan->entries, kTag);
+  if (plan) clearPlan(plan);
+}
