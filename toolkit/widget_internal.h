@@ -1,4 +1,4 @@
-// Shared between the files of install/widget (not for other modules).
+// Shared between the files of toolkit/widget (not for other modules).
 #pragma once
 
 #include "toolkit/widget.h"

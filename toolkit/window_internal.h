@@ -1,4 +1,4 @@
-// Shared between the files of install/window (not for other modules).
+// Shared between the files of toolkit/window (not for other modules).
 #pragma once
 
 #include <cstdint>
