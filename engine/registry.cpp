@@ -127,8 +127,9 @@ int regAddUninstallKey(const char* title, const char* destPath) {
   char program[INST_PATH_SIZE];
   char log[INST_PATH_SIZE];
   char command[2 * INST_PATH_SIZE + 4];
+  // The log this install ends with (its name differs where another product's log is in the folder).
   bool ok = os_windows_dir(windowsDir, sizeof windowsDir) == 0 && joinPath(program, sizeof program, windowsDir, UNINSTALLER) &&
-            joinPath(log, sizeof log, destPath, "uninst.log");
+            (finalPath[0] ? std::snprintf(log, sizeof log, "%s", finalPath) > 0 : joinPath(log, sizeof log, destPath, "uninst.log"));
   if (ok) {
     std::snprintf(command, sizeof command, "%s -f%s", program, log);
     ok = os_reg_set_string(key, "DisplayName", title) == 0 && os_reg_set_string(key, "UninstallString", command) == 0;
@@ -206,6 +207,18 @@ int makeShortcut(const char* folder, const char* destPath, const char* nameKey, 
   }
   debug_printf("%s: fullPath %s\n", folder, targetPath);
   if (os_access(targetPath) != 0) return 0;  // no shortcut to a file that was not installed
-  if (uninstLogEntrySync("MadeShortcut %s\\%s.lnk", linkFolder, name) < 0) return 0;
+  char linkPath[INST_PATH_SIZE];
+  n = std::snprintf(linkPath, sizeof linkPath, "%s\\%s.lnk", linkFolder, name);
+  if (n < 0 || n >= static_cast<int>(sizeof linkPath)) return 0;
+  if (os_access(linkPath) == 0) {
+    // A shortcut already there is made again only when it is this product's own (named by the
+    // earlier log this run carries); anyone else's stays as it is.
+    if (!uninstCarried("MadeShortcut", linkPath)) {
+      debug_printf("Shortcut %s exists and is not this product's: kept\n", linkPath);
+      return 0;
+    }
+  } else if (uninstLogEntrySync("MadeShortcut %s", linkPath) < 0) {
+    return 0;
+  }
   return AddFolderIcon(linkFolder, name, targetPath, destPath, nullptr, 0, 0) ? 1 : 0;
 }

@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "base/config.h"
 #include "base/format.h"
@@ -17,6 +19,7 @@
 #include "engine/instutil.h"
 #include "engine/registry.h"
 #include "engine/ui.h"
+#include "engine/undo.h"
 #include "engine/uninst.h"
 #include "platform/os.h"
 #include "vrk/debug.h"
@@ -36,8 +39,45 @@ char copyBuffer[COPY_BLOCK_SIZE * COPY_IO_BLOCKS];
 
 enum class Copy { next, cancelled };
 
-// Ends one file after a failed or short write: the partial file is removed (the log, written
-// ahead, still names it for the uninstaller should the removal fail). A full drive ends the whole
+// What the first pass planned for each file (by its destination in upper case): where a file
+// already there is moved before the copy, or nothing to do at all.
+struct FilePlan {
+  std::string backup;  // "" when the destination holds no file
+  bool skip = false;   // a folder stands where the file would go, or the file is named twice
+};
+std::map<std::string, FilePlan> filePlans;
+// Backups of the product's own earlier files, deleted once this run is done.
+std::vector<std::string> runBackups;
+bool movedAside = false;  // the current file's earlier version is at its backup
+
+std::string upperKey(const char* path) {
+  std::string key = path;
+  for (char& c : key) c = c >= 'a' && c <= 'z' ? char(c - 32) : c;
+  return key;
+}
+
+const FilePlan* planOf(const char* path) {
+  auto it = filePlans.find(upperKey(path));
+  return it == filePlans.end() ? nullptr : &it->second;
+}
+
+// Leaves `dest` as it was before this file's copy: what was written removed, the earlier file
+// put back from its backup.
+void restoreDest(void) {
+  os_remove(dest);
+  const FilePlan* plan = planOf(dest);
+  if (movedAside && plan && !plan->backup.empty() && os_rename(plan->backup.c_str(), dest) != 0)
+    debug_printf("Cannot put %s back from %s\n", dest, plan->backup.c_str());
+  movedAside = false;
+}
+
+// The file of this run's "Copied" entry was not written: the log says so, so that no undo ever
+// deletes a file of that name that this run did not make.
+void fileSkipped(void) { uninstLogEntry("Skipped %s", dest); }
+
+// Ends one file after a failed or short write: the partial file is removed and the file it
+// replaced put back (the log, written ahead, still names both for the undo should that fail). A
+// full drive ends the whole
 // install: every file after this one would fail too, and a finish panel would then call a
 // product with missing files installed. The user is told, and what was installed is taken back
 // as after a cancel.
@@ -52,10 +92,9 @@ Copy writeFailed(int in, int out, int err) {
                dest[0], dest);
   else
     engineMessage(stringFormat("ErrWriteFile", "is", "Error %d while writing %s."), err, dest);
-  if (os_remove(dest) == 0)
-    debug_printf("Write error %d: partial file %s removed\n", err, dest);
-  else
-    debug_printf("Write error %d: partial file %s could not be removed\n", err, dest);
+  debug_printf("Write error %d: partial file %s removed\n", err, dest);
+  restoreDest();
+  if (!full) fileSkipped();
   return full ? Copy::cancelled : Copy::next;
 }
 
@@ -69,22 +108,48 @@ Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
     engineMessage(textOr("ErrSameFile", "s", "A file would be copied onto itself and was skipped:\n%s"), dest);
     return Copy::next;
   }
+  const FilePlan* plan = planOf(dest);
+  if (plan && plan->skip) {
+    engineMessage(stringFormat("ErrOpenWriteFile", "s", "Cannot open %s for writing."), dest);
+    return Copy::next;
+  }
+  // The source first: a file that cannot be read leaves the destination as it was.
   int in = os_open(rel, OS_O_RDONLY);
+  if (in < 0) {
+    engineMessage(stringFormat("ErrReadFile", "s", "Cannot read %s."), rel);
+    fileSkipped();
+    return Copy::next;
+  }
+  // A file already there is moved aside (the log named the move before), never written over.
+  movedAside = false;
+  if (plan && !plan->backup.empty()) {
+    if (os_rename(dest, plan->backup.c_str()) == 0) {
+      movedAside = true;
+    } else if (os_access(dest) == 0) {
+      engineMessage(stringFormat("ErrOpenWriteFile", "s", "Cannot open %s for writing."), dest);
+      os_close(in);
+      fileSkipped();
+      return Copy::next;
+    }
+  }
   int out = os_open(dest, OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
   if (out < 0) {
     engineMessage(stringFormat("ErrOpenWriteFile", "s", "Cannot open %s for writing."), dest);
-    if (in >= 0) os_close(in);
+    os_close(in);
+    restoreDest();
+    fileSkipped();
     return Copy::next;
   }
   int writeError = 0;
-  long got = in >= 0 ? os_copy(in, out, copyBuffer, sizeof copyBuffer, &writeError) : -1;
+  long got = os_copy(in, out, copyBuffer, sizeof copyBuffer, &writeError);
   while (true) {
     if (got < 0 && writeError) return writeFailed(in, out, errno);
-    if (got < 0) {
-      // The destination exists (perhaps partly written); the log names it, so removal finds it.
+    if (got < 0) {  // a read error: the destination goes back to what it was
       engineMessage(stringFormat("ErrReadFile", "s", "Cannot read %s."), rel);
-      if (in >= 0) os_close(in);
+      os_close(in);
       os_close(out);
+      restoreDest();
+      fileSkipped();
       return Copy::next;
     }
     if (got == 0) {
@@ -96,7 +161,7 @@ Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
       if (engineCancelRequested() && engineQuestion(getString("InstallCancelStr")) == 1) {
         os_close(in);
         os_close(out);
-        os_remove(dest);
+        restoreDest();
         return Copy::cancelled;
       }
       totalWritten += static_cast<uint64_t>(std::min<long>(COPY_BLOCK_SIZE, got - at));
@@ -116,10 +181,28 @@ char lineTarget(const char* text) {
   return isDir ? 'd' : 'f';
 }
 
+// Where the next file moved aside goes: "uninst.bak\N.bak" in the destination, the first N
+// free (backups of earlier runs and of other products in the folder stay).
+std::string nextBackup(const char* folder, int* counter) {
+  char path[INST_PATH_SIZE];
+  while (++*counter < 1000000) {
+    std::snprintf(path, sizeof path, "%s\\%d.bak", folder, *counter);
+    if (os_access(path) != 0) return path;
+  }
+  return "";
+}
+
 // The first pass over the list: the entries of every folder to make and every file to copy, in
-// the order the second pass makes them, then the log made durable.
+// the order the second pass makes them, with the move aside of every file already there, then the
+// log made durable.
 void logAhead(db_file* list) {
   std::set<std::string> planned;  // folders named already (upper case): they do not exist yet
+  filePlans.clear();
+  runBackups.clear();
+  char backupFolder[INST_PATH_SIZE];
+  const bool canBackUp = joinPath(backupFolder, sizeof backupFolder, destPath, "uninst.bak");
+  bool folderLogged = false;
+  int counter = 0;
   while (int got = readListLine(list, line, sizeof line)) {
     if (got < 0) continue;
     const char kind = lineTarget(line);
@@ -132,11 +215,30 @@ void logAhead(db_file* list) {
             if (static_cast<std::set<std::string>*>(ctx)->insert(key).second) uninstLogEntry("MadeDir %s", level);
           },
           &planned);
-    } else if (kind == 'f' && !os_same_file(line + 2, dest)) {
-      uninstLogEntry("Copied %s", dest);
+      continue;
     }
+    if (kind != 'f' || os_same_file(line + 2, dest)) continue;
+    auto [it, fresh] = filePlans.try_emplace(upperKey(dest));
+    FilePlan& plan = it->second;
+    if (!fresh) continue;  // named twice: the first copy is the one logged
+    if (os_is_dir(dest)) {  // a folder in the way is never the install's to remove
+      plan.skip = true;
+      continue;
+    }
+    if (os_access(dest) == 0 && canBackUp) {
+      if (!folderLogged && os_access(backupFolder) != 0) uninstLogEntry("MadeDir %s", backupFolder);
+      folderLogged = true;
+      plan.backup = nextBackup(backupFolder, &counter);
+      // The product's own file from an earlier install is kept for this run's undo only.
+      const bool own = uninstCarried("Copied", dest);
+      uninstLogEntry("%s %s > %s", own ? "Updated" : "Replaced", dest, plan.backup.c_str());
+      if (own) runBackups.push_back(plan.backup);
+    }
+    uninstLogEntry("Copied %s", dest);
   }
   uninstSync();
+  if (folderLogged && os_access(backupFolder) != 0 && os_mkdir(backupFolder) != 0)
+    debug_printf("Cannot make the backup folder %s\n", backupFolder);
 }
 
 }  // namespace
@@ -254,9 +356,21 @@ int installComplete(void) {
   if (currentState == 1) {  // taken back at once, from the log where it was written
     uninstCloseInPlace();
     deinstall();
+  } else if (uninstCloseMoved()) {
+    // Done: the earlier versions of the product's own files are no longer needed.
+    for (const std::string& backup : runBackups) os_remove(backup.c_str());
+    char backupFolder[INST_PATH_SIZE];
+    if (!runBackups.empty() && joinPath(backupFolder, sizeof backupFolder, destPath, "uninst.bak"))
+      os_rmdir(backupFolder);  // only when nothing else is kept there
   } else {
-    uninstClose();
+    // An install whose log cannot reach its destination could never be uninstalled: it is taken
+    // back, from the log where it was written, and does not count as done.
+    engineMessage(stringFormat("ErrMovingUninst", "s", "Cannot move the uninstall log to %s."), finalPath);
+    currentState = 1;
+    deinstall();
   }
+  filePlans.clear();
+  runBackups.clear();
   return currentState;
 }
 

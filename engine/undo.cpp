@@ -1,15 +1,21 @@
-// The uninstaller's engine: the log's entries checked, then undone in reverse order.
+// The undo of an install: the log's entries checked, then undone in reverse order, the files the
+// install moved aside put back.
 #include "engine/undo.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "assoc/assoc.h"
+#include "base/format.h"
 #include "base/memdbg.h"
+#include "base/settings.h"
 #include "engine/registry.h"
+#include "engine/ui.h"
 #include "engine/uninst.h"
 #include "platform/os.h"
 #include "vrk/debug.h"
@@ -89,16 +95,32 @@ bool accept(const VluPlan& plan, const char* word, const char* arg, VluEntry* e)
     std::snprintf(e->path, sizeof e->path, "%s", key);
     return true;
   }
+  const bool replaced = assoc_compare(word, "Replaced") == 0, updated = assoc_compare(word, "Updated") == 0;
+  std::string first = arg;
+  char backup[INST_PATH_SIZE] = "";
+  if (replaced || updated) {
+    const size_t gt = first.find(" > ");
+    if (gt == std::string::npos || !normalPath(first.c_str() + gt + 3, backup, sizeof backup)) return false;
+    first.resize(gt);
+  }
   char path[INST_PATH_SIZE];
-  if (!normalPath(arg, path, sizeof path)) return false;
+  if (!normalPath(first.c_str(), path, sizeof path)) return false;
   std::snprintf(e->path, sizeof e->path, "%s", path);
   // A log at a drive root is the installer's log while it runs ("C:\uninst.log"), left there
   // when the install was killed: its install may have gone to any drive, and it already names
   // everything on its own drive.
   const bool interim = std::strlen(plan.destination) == 3;
-  if (assoc_compare(word, "Copied") == 0) {
-    e->kind = VLU_COPIED;
-    return (interim || inside(path, plan.destination)) && !equalNoCase(path, plan.logPath);
+  auto fileOfTheInstall = [&](const char* p) {
+    return (interim || inside(p, plan.destination)) && !equalNoCase(p, plan.logPath);
+  };
+  if (assoc_compare(word, "Copied") == 0 || assoc_compare(word, "Skipped") == 0) {
+    e->kind = assoc_compare(word, "Copied") == 0 ? VLU_COPIED : VLU_SKIPPED;
+    return fileOfTheInstall(path);
+  }
+  if (replaced || updated) {
+    e->kind = replaced ? VLU_REPLACED : VLU_UPDATED;
+    std::snprintf(e->backup, sizeof e->backup, "%s", backup);
+    return fileOfTheInstall(path) && fileOfTheInstall(backup) && !equalNoCase(path, backup);
   }
   if (assoc_compare(word, "MadeDir") == 0) {
     e->kind = VLU_MADEDIR;
@@ -142,14 +164,16 @@ int removeEntry(const VluEntry& e) {
 // Rewrites the log with its header and the entries still there, through a new file renamed over
 // the old one, so that a failure halfway leaves the old log whole.
 void rewriteLog(const VluPlan& plan) {
-  static const char* const kWords[] = {"Copied", "MadeDir", "MadeShortcut", "AddedRegKey"};
+  static const char* const kWords[] = {"Copied", "MadeDir", "MadeShortcut", "AddedRegKey", "Replaced", "Updated", "Skipped"};
   std::string text = plan.header;
   for (int i = 0; i < plan.count; ++i) {
     const VluEntry& e = plan.entries[i];
+    if (i == plan.runStart && i > 0) text += std::string(UNINST_RUN_MARKER) + "\n";
     if (e.done) continue;
     text += kWords[e.kind];
     text += e.kind == VLU_REGKEY ? " \\\\HKEY_LOCAL_MACHINE\\" : " ";
     text += e.path;
+    if (e.backup[0]) text += std::string(" > ") + e.backup;
     text += '\n';
   }
   text += kEnd;
@@ -178,6 +202,7 @@ int vluParseLog(const char* text, size_t size, const char* logPath, const char* 
   if (programs && !normalPath(programs, plan->programs, sizeof plan->programs)) plan->programs[0] = '\0';
 
   std::vector<VluEntry> entries;
+  std::map<std::string, int> unpaired;  // upper-case path -> its latest backup entry not yet paired
   std::string header;
   bool begun = false;
   int lineNo = 0;
@@ -198,6 +223,11 @@ int vluParseLog(const char* text, size_t size, const char* logPath, const char* 
       continue;
     }
     if (line == kEnd) break;
+    if (line == UNINST_RUN_MARKER) {
+      plan->runStart = int(entries.size());
+      unpaired.clear();
+      continue;
+    }
     size_t w = line.find_first_not_of(" \t");
     if (w == std::string::npos) continue;
     size_t we = line.find_first_of(" \t", w);
@@ -208,10 +238,22 @@ int vluParseLog(const char* text, size_t size, const char* logPath, const char* 
     const std::string word = line.substr(w, we - w), arg = line.substr(we + 1);
     VluEntry e{};
     e.line = lineNo;
+    e.pair = -1;
     if (arg.empty() || !accept(*plan, word.c_str(), arg.c_str(), &e)) {
       debug_printf("vluninst: line %d skipped: %.80s\n", lineNo, line.c_str());
       ++plan->skipped;
       continue;
+    }
+    std::string key = e.path;
+    for (char& c : key) c = upper(c);
+    if (e.kind == VLU_REPLACED || e.kind == VLU_UPDATED) {
+      unpaired[key] = int(entries.size());
+    } else if (e.kind == VLU_COPIED) {
+      auto it = unpaired.find(key);
+      if (it != unpaired.end()) {
+        e.pair = it->second;
+        unpaired.erase(it);
+      }
     }
     entries.push_back(e);
   }
@@ -245,20 +287,69 @@ int vluReadPlan(const char* logPath, VluPlan* plan) {
   }
   os_close(fd);
   if (got < 0) return 0;
-  char programs[INST_PATH_SIZE];
-  if (!GetProgramsDirectory(programs, sizeof programs)) programs[0] = '\0';
+  // The Programs folder only where the log names shortcuts: a log without them never reads the
+  // registry.
+  char programs[INST_PATH_SIZE] = "";
+  const std::string_view all(text.data(), text.size());
+  if (all.find("MadeShortcut") != std::string_view::npos && !GetProgramsDirectory(programs, sizeof programs))
+    programs[0] = '\0';
   return vluParseLog(text.data(), text.size(), logPath, programs, plan);
 }
 
-int vluRemove(VluPlan* plan, void (*progress)(int done, int total, void* ctx), void* ctx) {
-  if (!plan || plan->count == 0) return VLU_NOTHING_REMOVED;
+namespace {
+
+// Puts back the file an install moved from X to B: X (whatever the install wrote there) removed,
+// B renamed to X. When B is gone the file was never moved, or has been put back: X stays.
+int restoreBackup(const char* path, const char* backup) {
+  if (os_access(backup) != 0) return 1;
+  if (os_remove(path) != 0 && errno != ENOENT) return -1;
+  if (os_rename(backup, path) == 0) return 1;
+  debug_printf("vluninst: cannot put %s back from %s (errno %d)\n", path, backup, errno);
+  return -1;
+}
+
+// Removes a backup the uninstall no longer needs (an earlier version of the product's own file).
+int dropBackup(const char* backup) { return os_remove(backup) == 0 || errno == ENOENT ? 1 : -1; }
+
+// Undoes entries [from, count) last first; the whole log when `all`, which drops the product's
+// updated files' backups instead of putting them back.
+int removeRange(VluPlan* plan, int from, bool all, void (*progress)(int, int, void*), void* ctx) {
+  const int total = plan->count - from;
+  if (total <= 0) return VLU_NOTHING_REMOVED;
+  std::map<std::string, int> skips;  // upper-case paths whose next "Copied" (going back) did not happen
   int failures = 0, kept = 0;
-  for (int i = plan->count - 1; i >= 0; --i) {
+  for (int i = plan->count - 1; i >= from; --i) {
     VluEntry& e = plan->entries[i];
-    const int r = removeEntry(e);
+    std::string key = e.path;
+    for (char& c : key) c = upper(c);
+    int r = 1;
+    if (e.done) {
+      r = 1;
+    } else if (e.kind == VLU_SKIPPED) {
+      ++skips[key];
+    } else if (e.kind == VLU_COPIED && skips[key] > 0) {
+      --skips[key];
+    } else if (e.kind == VLU_COPIED && e.pair >= 0) {
+      VluEntry& b = plan->entries[e.pair];
+      if (all && b.kind == VLU_UPDATED) {
+        r = removeEntry(e);
+        if (r == 1) r = dropBackup(b.backup);
+      } else {
+        r = restoreBackup(e.path, b.backup);
+      }
+      b.done = r == 1;
+    } else if (e.kind == VLU_REPLACED || e.kind == VLU_UPDATED) {
+      // A backup line without its file's "Copied": only put back what is missing.
+      if (all && e.kind == VLU_UPDATED)
+        r = dropBackup(e.backup);
+      else if (os_access(e.path) != 0)
+        r = restoreBackup(e.path, e.backup);
+    } else {
+      r = removeEntry(e);
+    }
     e.done = r == 1;
     failures += r < 0;
-    if (progress) progress(plan->count - i, plan->count, ctx);
+    if (progress) progress(plan->count - i, total, ctx);
   }
   if (failures) {
     rewriteLog(*plan);
@@ -266,7 +357,7 @@ int vluRemove(VluPlan* plan, void (*progress)(int done, int total, void* ctx), v
   }
   os_remove(plan->logPath);
   // Folders that held only the log can go now.
-  for (int i = plan->count - 1; i >= 0; --i) {
+  for (int i = plan->count - 1; i >= from; --i) {
     VluEntry& e = plan->entries[i];
     if (!e.done && e.kind == VLU_MADEDIR) e.done = removeEntry(e) == 1;
     kept += !e.done;
@@ -274,7 +365,88 @@ int vluRemove(VluPlan* plan, void (*progress)(int done, int total, void* ctx), v
   return kept ? VLU_PARTIAL : VLU_ALL_REMOVED;
 }
 
+// The entries of [from, count) still in place after a removal.
+int leftInPlace(const VluPlan& plan, int from) {
+  int left = 0;
+  for (int i = from; i < plan.count; ++i) left += !plan.entries[i].done;
+  return left;
+}
+
+}  // namespace
+
+int vluRemove(VluPlan* plan, void (*progress)(int done, int total, void* ctx), void* ctx) {
+  if (!plan) return VLU_NOTHING_REMOVED;
+  return removeRange(plan, 0, true, progress, ctx);
+}
+
+int vluRemoveRun(VluPlan* plan, void (*progress)(int done, int total, void* ctx), void* ctx) {
+  if (!plan) return VLU_NOTHING_REMOVED;
+  const int status = removeRange(plan, plan->runStart, false, progress, ctx);
+  if (status == VLU_NOTHING_REMOVED) os_remove(plan->logPath);  // a run that made nothing
+  return status;
+}
+
 void vluFreePlan(VluPlan* plan) {
   if (plan && plan->entries) MYFREE(plan->entries, kTag);
   if (plan) clearPlan(plan);
+}
+
+int deinstall(void) {
+  // The log where it was written; or, once it was moved, the destination's.
+  char logPath[INST_PATH_SIZE];
+  if (tempPath[0] && os_access(tempPath) == 0)
+    std::snprintf(logPath, sizeof logPath, "%s", tempPath);
+  else if (finalPath[0] && startsWithNoCase(finalPath, destPath))
+    std::snprintf(logPath, sizeof logPath, "%s", finalPath);
+  else if (!joinPath(logPath, sizeof logPath, destPath, "uninst.log"))
+    logPath[0] = '\0';
+  VluPlan plan;
+  if (!vluReadPlan(logPath, &plan)) {
+    engineMessage(stringFormat("ErrFindUninstLog", "s", "Cannot find the uninstall log %s."), logPath);
+    return 0;
+  }
+  vluRemoveRun(&plan, nullptr, nullptr);
+  const int left = leftInPlace(plan, plan.runStart);
+  vluFreePlan(&plan);
+  if (left) engineMessage("%s", getString("ErrDeinstall"));
+  return left;
+}
+
+int installRecoverInterrupted(void) {
+  char running[INST_PATH_SIZE];
+  std::snprintf(running, sizeof running, "C:\\uninst.log");
+  if (os_access(running) != 0) return 1;
+  VluPlan plan;
+  const bool readable = vluReadPlan(running, &plan) == 1;
+  std::string title = "an unknown product";
+  if (readable) {
+    const char* at = std::strstr(plan.header, "\nProgram: ");
+    if (at) title.assign(at + 10, std::strcspn(at + 10, "\r\n"));
+  }
+  char question[1024];
+  std::snprintf(question, sizeof question,
+                textOr("AskUndoInterrupted", "s",
+                       "An earlier installation of %s did not finish.\nShould setup take back what it had "
+                       "installed?"),
+                title.c_str());
+  if (readable && engineQuestion(question) == 1) {
+    vluRemoveRun(&plan, nullptr, nullptr);
+    const int left = leftInPlace(plan, plan.runStart);
+    vluFreePlan(&plan);
+    if (left) engineMessage("%s", getString("ErrDeinstall"));
+    return os_access(running) == 0 ? 0 : 1;
+  }
+  vluFreePlan(&plan);
+  // Kept under a name of its own: the uninstaller can still take it back ("-f" with that name).
+  for (int n = 1; n < 100; ++n) {
+    char kept[INST_PATH_SIZE];
+    std::snprintf(kept, sizeof kept, "C:\\uninst-%d.log", n);
+    if (os_access(kept) == 0) continue;
+    if (os_rename(running, kept) != 0) break;
+    engineMessage(textOr("InterruptedKept", "s",
+                         "The log of that installation was kept as %s:\nthe uninstaller can take it back later."),
+                  kept);
+    return 1;
+  }
+  return 0;
 }

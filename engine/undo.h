@@ -1,12 +1,16 @@
-// The uninstaller's engine: reads an "uninst.log", keeps only the entries an install can have
-// made, and undoes them in reverse order. The program vluninst puts its question and progress bar
-// around these calls.
+// The undo of an install, shared by setup's cancel and the uninstaller: reads an "uninst.log",
+// keeps only the entries an install can have made, and undoes them in reverse order, putting back
+// the files the install had moved aside. The uninstaller undoes the whole log; setup's cancel, a
+// failed install and the recovery after a killed one undo only the last run's entries. The
+// program vluninst puts its question and progress bar around these calls.
 //
 // A log is text anyone can edit, so it is untrusted. Accepted entries:
 //   "Copied X"        X inside the destination (the folder holding the log);
 //   "MadeDir X"       X the destination, inside it, a folder leading to it, or inside Programs;
 //   "MadeShortcut X"  X a ".lnk" inside the Programs folder;
-//   "AddedRegKey X"   X a key below \\HKEY_LOCAL_MACHINE\SOFTWARE.
+//   "AddedRegKey X"   X a key below \\HKEY_LOCAL_MACHINE\SOFTWARE;
+//   "Replaced X > B", "Updated X > B"  X as for "Copied", B inside the destination;
+//   "Skipped X"       X as for "Copied"; and the run marker (engine/uninst.h).
 // A log at a drive root is the installer's own while it runs (left there by a killed install): its
 // "Copied" and "MadeDir" entries may name any drive, since the install may have gone to any.
 // Paths must be full paths on a drive without "." or ".." parts; anything else is skipped.
@@ -16,14 +20,16 @@
 
 #include "base/pathutil.h"
 
-enum { VLU_COPIED, VLU_MADEDIR, VLU_SHORTCUT, VLU_REGKEY };
+enum { VLU_COPIED, VLU_MADEDIR, VLU_SHORTCUT, VLU_REGKEY, VLU_REPLACED, VLU_UPDATED, VLU_SKIPPED };
 
 // One accepted entry, in the order of the log.
 struct VluEntry {
-  int kind;                   // VLU_*
-  char path[INST_PATH_SIZE];  // the path, or the key below HKEY_LOCAL_MACHINE
-  int line;                   // line number in the log (1 = first)
-  int done;                   // set by vluRemove: 1 removed or gone, 0 still there
+  int kind;                     // VLU_*
+  char path[INST_PATH_SIZE];    // the path, or the key below HKEY_LOCAL_MACHINE
+  char backup[INST_PATH_SIZE];  // where a replaced or updated file was moved ("" for other kinds)
+  int pair;                     // a "Copied" entry: index of the backup entry of its file, or -1
+  int line;                     // line number in the log (1 = first)
+  int done;                     // set by the removal: 1 undone or gone, 0 still there
 };
 
 struct VluPlan {
@@ -34,6 +40,7 @@ struct VluPlan {
   VluEntry* entries;                 // tagged allocation, `count` of them
   int count;
   int skipped;                       // entry lines refused by the checks
+  int runStart;                      // index of the last run's first entry (0 without a run marker)
 };
 
 // Exit statuses of the uninstaller.
@@ -54,5 +61,21 @@ int vluReadPlan(const char* logPath, VluPlan* plan);
 // after a failure the log is rewritten to list what is left. VLU_ALL_REMOVED when nothing is left,
 // VLU_PARTIAL when something was kept or failed, VLU_NOTHING_REMOVED for a plan without entries.
 int vluRemove(VluPlan* plan, void (*progress)(int done, int total, void* ctx), void* ctx);
+// vluRemove for the last run's entries only (those after the last run marker), which undoes one
+// run and leaves what earlier installs carried into the log; the log is deleted when nothing
+// failed. Same statuses.
+int vluRemoveRun(VluPlan* plan, void (*progress)(int done, int total, void* ctx), void* ctx);
 // Frees the plan's entries.
 void vluFreePlan(VluPlan* plan);
+
+// Takes back the running install from its log where it was written (tempPath, closed in place):
+// this run's files, folders, keys and shortcuts removed, the files it replaced put back, the log
+// deleted; "ErrDeinstall" when something stays. The number of entries left in place ("ErrFindUninstLog"
+// and 0 when the log cannot be read).
+int deinstall(void);
+// At start: when the log of an interrupted install lies at its running place (C:\uninst.log, left
+// by a killed setup), asks whether to take it back ("AskUndoInterrupted") and does so on yes; on
+// no, or when the question cannot be asked, keeps the log as C:\uninst-N.log and says where
+// ("InterruptedKept"). 1 when no such log is left in the way, 0 when it could neither be undone
+// nor kept.
+int installRecoverInterrupted(void);

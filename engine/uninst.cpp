@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <set>
+#include <string>
 
 #include "assoc/assoc.h"
 #include "base/format.h"
@@ -21,7 +23,84 @@ char finalPath[260];
 namespace {
 
 constexpr const char* LOG_NAME = "uninst.log";
+constexpr const char* BEGIN = "-- Log Begin --";
+constexpr const char* END = "-- Log End--";
 FILE* fp = nullptr;
+// Entries of the destination's earlier log of the same product ("WORD PATH", upper case), carried
+// into this run's log.
+std::set<std::string> carried;
+
+std::string upperCase(std::string text) {
+  for (char& c : text) c = c >= 'a' && c <= 'z' ? char(c - 32) : c;
+  return text;
+}
+
+// The whole of a small text file, or false.
+bool readText(const char* path, std::string* out) {
+  int fd = os_open(path, OS_O_RDONLY);
+  if (fd < 0) return false;
+  char buffer[4096];
+  long got;
+  out->clear();
+  while ((got = os_read(fd, buffer, sizeof buffer)) > 0) {
+    out->append(buffer, static_cast<size_t>(got));
+    if (out->size() > (64u << 20)) got = -1;  // no install writes a log of this size
+    if (got < 0) break;
+  }
+  os_close(fd);
+  return got == 0;
+}
+
+// The product named by a log's "Program: " line ("" when there is none).
+std::string programOf(const std::string& text) {
+  const size_t at = text.find("\nProgram: ");
+  if (at == std::string::npos) return "";
+  const size_t from = at + 10, to = text.find('\n', from);
+  std::string title = text.substr(from, to == std::string::npos ? std::string::npos : to - from);
+  if (!title.empty() && title.back() == '\r') title.pop_back();
+  return title;
+}
+
+// The entry lines of a log, between its begin and end markers.
+std::string entriesOf(const std::string& text) {
+  size_t from = text.find(std::string(BEGIN) + "\n");
+  if (from == std::string::npos) return "";
+  from += std::strlen(BEGIN) + 1;
+  size_t to = text.find(std::string(END), from);
+  std::string lines = text.substr(from, to == std::string::npos ? std::string::npos : to - from);
+  std::string out;
+  for (size_t at = 0; at < lines.size();) {
+    size_t nl = lines.find('\n', at);
+    std::string line = lines.substr(at, nl == std::string::npos ? std::string::npos : nl - at);
+    at = nl == std::string::npos ? lines.size() : nl + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line.size() >= UNINST_ENTRY_SIZE) continue;
+    out += line + "\n";
+  }
+  return out;
+}
+
+// Picks the destination's log for `title`: "uninst.log", or where that belongs to another product
+// installed into the same folder, the first of "uninst2.log" ... "uninst9.log" that is free or
+// belongs to this product. The earlier log of this product, if any, goes into *earlier.
+bool chooseFinalPath(const char* destPath, const char* title, std::string* earlier) {
+  earlier->clear();
+  for (int n = 1; n <= 9; ++n) {
+    char name[16];
+    if (n == 1)
+      std::snprintf(name, sizeof name, "%s", LOG_NAME);
+    else
+      std::snprintf(name, sizeof name, "uninst%d.log", n);
+    if (!joinPath(finalPath, sizeof finalPath, destPath, name)) return false;
+    std::string text;
+    if (os_access(finalPath) != 0) return true;
+    if (readText(finalPath, &text) && programOf(text) == title) {
+      *earlier = entriesOf(text);
+      return true;
+    }
+  }
+  return false;
+}
 
 void systemClock(char date[9], char time[9]) {
   std::time_t now = std::time(nullptr);
@@ -52,12 +131,22 @@ int uninstCreate(const char* title, const char* destPath) {
     std::fclose(fp);
     fp = nullptr;
   }
+  if (!title) title = "";
   finalPath[0] = '\0';
-  if (!isFullDrivePath(destPath))  // the log is never moved next to the medium's own files
+  carried.clear();
+  std::string earlier;
+  if (!isFullDrivePath(destPath)) {  // the log is never moved next to the medium's own files
     debug_printf("uninstCreate: destination %s is not a full path\n", destPath ? destPath : "(none)");
-  else if (!joinPath(finalPath, sizeof finalPath, destPath, LOG_NAME))
-    debug_printf("uninstCreate: destination too long for the log path\n");
+  } else if (!chooseFinalPath(destPath, title, &earlier)) {
+    debug_printf("uninstCreate: no log path in %s\n", destPath);
+    finalPath[0] = '\0';
+  }
   std::snprintf(tempPath, sizeof tempPath, "C:\\%s", LOG_NAME);
+  // The log of an interrupted install is never written over: it is all that can undo it.
+  if (os_access(tempPath) == 0) {
+    debug_printf("uninstCreate: %s exists (an interrupted install); not started\n", tempPath);
+    return 0;
+  }
   fp = os_fopen(tempPath, "wt");
   if (!fp) return 0;
   char date[9] = "";
@@ -74,9 +163,26 @@ int uninstCreate(const char* title, const char* destPath) {
                "Installed: %s at %s.\n"
                "\n"
                "-- Log Begin --\n",
-               title ? title : "", date, time);
+               title, date, time);
+  // A run into a folder that holds this product's earlier install carries its entries, so that
+  // one uninstall takes off both; this run's own entries follow the run marker, and undoing this
+  // run alone reads only those.
+  if (!earlier.empty()) {
+    std::fputs(earlier.c_str(), fp);
+    std::fprintf(fp, "%s\n", UNINST_RUN_MARKER);
+    for (size_t at = 0; at < earlier.size();) {
+      size_t nl = earlier.find('\n', at);
+      carried.insert(upperCase(earlier.substr(at, nl - at)));
+      at = nl + 1;
+    }
+  }
   uninstSync();
   return 1;
+}
+
+int uninstCarried(const char* word, const char* path) {
+  if (carried.empty() || !word || !path) return 0;
+  return carried.count(upperCase(std::string(word) + " " + path)) ? 1 : 0;
 }
 
 namespace {
@@ -131,16 +237,40 @@ void uninstDiscard(void) {
 
 void uninstCloseInPlace(void) {
   if (!fp) return;
-  std::fprintf(fp, "-- Log End--\n");
+  std::fprintf(fp, "%s\n", END);
   std::fclose(fp);
   fp = nullptr;
 }
 
-int uninstClose(void) {
+int uninstCloseMoved(void) {
   uninstCloseInPlace();
-  // A rename (the same drive) moves the log in one step: a copy would leave, until its source
-  // is deleted, a second log that the first does not name, were the install killed in between.
-  if (!finalPath[0] || (os_rename(tempPath, finalPath) != 0 && !moveFile(tempPath, finalPath)))
+  if (!finalPath[0]) return 0;
+  // A rename (the same drive) moves the log in one step, replacing the earlier log it carries.
+  if (os_rename(tempPath, finalPath) == 0) return 1;
+  // Across drives: a copy beside the final log, renamed over it, then the running log deleted;
+  // the earlier log stays whole until the rename.
+  char next[INST_PATH_SIZE + 8];
+  std::snprintf(next, sizeof next, "%s.new", finalPath);
+  int in = os_open(tempPath, OS_O_RDONLY);
+  int out = in >= 0 ? os_open(next, OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC) : -1;
+  bool ok = in >= 0 && out >= 0;
+  char buffer[4096];
+  long got = 0;
+  while (ok && (got = os_read(in, buffer, sizeof buffer)) > 0)
+    ok = os_write(out, buffer, static_cast<unsigned long>(got)) == got;
+  ok = ok && got == 0;
+  if (in >= 0) os_close(in);
+  if (out >= 0 && os_close(out) != 0) ok = false;
+  if (!ok || os_rename(next, finalPath) != 0) {
+    os_remove(next);
+    return 0;
+  }
+  os_remove(tempPath);
+  return 1;
+}
+
+int uninstClose(void) {
+  if (!uninstCloseMoved())
     engineMessage(stringFormat("ErrMovingUninst", "s", "Cannot move the uninstall log to %s."), finalPath);
   return 1;
 }
@@ -173,55 +303,4 @@ int moveFile(const char* source, const char* target) {
   }
   os_remove(source);
   return 1;
-}
-
-int deinstall(void) {
-  char logPath[260];
-  if (!isFullDrivePath(destPath) || !joinPath(logPath, sizeof logPath, destPath, LOG_NAME)) {
-    engineMessage(stringFormat("ErrFindUninstLog", "s", "Cannot find the uninstall log %s."), destPath);
-    return 0;
-  }
-  // A cancelled install's log was never moved (and a log the destination's full drive could not
-  // take stayed where it was written).
-  if (os_access(logPath) != 0 && tempPath[0] && os_access(tempPath) == 0)
-    std::snprintf(logPath, sizeof logPath, "%s", tempPath);
-  FILE* in = os_fopen(logPath, "rt");
-  if (!in) {
-    engineMessage(stringFormat("ErrFindUninstLog", "s", "Cannot find the uninstall log %s."), logPath);
-    return 0;
-  }
-  int failures = 0;
-  char line[UNINST_ENTRY_SIZE];
-  bool skipping = false;  // inside the rest of a line longer than the buffer
-  while (true) {
-    std::memset(line, 0, sizeof line);
-    if (!std::fgets(line, sizeof line, in)) break;
-    size_t len = std::strlen(line);
-    bool whole = len > 0 && line[len - 1] == '\n';
-    bool wasSkipping = skipping;
-    skipping = !whole && !std::feof(in);
-    if (wasSkipping || skipping) continue;  // never act on a piece of a line
-    while (len > 0 && (line[len - 1] == '\n' || line[len - 1] == '\r')) line[--len] = '\0';
-    char* word = line;
-    while (*word == ' ' || *word == '\t') ++word;
-    if (!*word) continue;
-    char* arg = word + std::strcspn(word, " \t");
-    if (!*arg) continue;
-    *arg++ = '\0';
-    if (!*arg) continue;
-    if (assoc_compare(word, "Copied") == 0) {
-      // Entries are written before their files: one never made is already as it should be.
-      if (os_remove(arg) != 0 && errno != ENOENT) {
-        debug_printf("Could not remove file %s\n", arg);
-        ++failures;
-      }
-    } else if (assoc_compare(word, "MadeDir") == 0) {
-      pushDir(arg);
-    }
-  }
-  std::fclose(in);
-  os_remove(logPath);
-  failures += processDirStack();
-  if (failures) engineMessage("%s", getString("ErrDeinstall"));
-  return failures;
 }

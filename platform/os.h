@@ -56,6 +56,8 @@ int os_remove(const char* path);
 int os_remove_later(const char* path);
 // 0 when the file or directory exists, else -1.
 int os_access(const char* path);
+// 1 when `path` names an existing directory, else 0.
+int os_is_dir(const char* path);
 // 1 when both paths name one existing file (the same file reached by two names, links
 // included), else 0.
 int os_same_file(const char* a, const char* b);

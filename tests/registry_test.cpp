@@ -102,7 +102,7 @@ TEST_F(Registry, CreateKeyHandsTheOpenKeyToTheCaller) {
   EXPECT_EQ(regCreateKey(OS_HKEY_LOCAL_MACHINE, std::string(300, 'k').c_str(), &key), 0);
 }
 
-TEST_F(Registry, InstallMakesShortcutsOnlyToInstalledFilesAndLogsNothingTheSecondTime) {
+TEST_F(Registry, InstallMakesShortcutsOnlyToInstalledFilesAndASecondRunCarriesTheFirst) {
   makeMedium(defaultIni(), {{"typical.lst", "s=10\nf=game.exe\n"}}, {{"game.exe", "0123456789"}});
   EXPECT_EQ(install(), 3);
   const std::string folder = "C:\\WINDOWS\\Start Menu\\Programs\\Test Game";
@@ -121,13 +121,19 @@ TEST_F(Registry, InstallMakesShortcutsOnlyToInstalledFilesAndLogsNothingTheSecon
                                       cv + "Uninstall\\Test Game"}));
   EXPECT_TRUE(fs::exists(host("C:\\WINDOWS\\vluninst.exe")));
 
-  // The same product again: every key and the shortcut folder exist.
+  // The same product again: its log carries the first install's entries, so that one uninstall
+  // takes off both; the run itself made no key, folder or shortcut (they were there).
+  const auto first = entries;
   uiScriptReset();
   EXPECT_EQ(install(), 3);
   entries = logEntries(dest);
-  EXPECT_TRUE(keyEntries(entries).empty());
-  EXPECT_EQ(std::find(entries.begin(), entries.end(), "MadeDir " + folder), entries.end());
-  EXPECT_NE(std::find(entries.begin(), entries.end(), "MadeShortcut " + folder + "\\Test Game.lnk"), entries.end());
+  const auto marker = std::find(entries.begin(), entries.end(), "-- Run Begin --");
+  ASSERT_NE(marker, entries.end());
+  EXPECT_EQ(std::vector<std::string>(entries.begin(), marker), first);
+  const std::vector<std::string> run(marker + 1, entries.end());
+  EXPECT_TRUE(keyEntries(run).empty());
+  for (const auto& e : run) EXPECT_EQ(e.find("Programs"), std::string::npos) << e;
+  EXPECT_TRUE(fs::exists(host(folder + "\\Test Game.lnk")));
 }
 
 TEST_F(Registry, MissingRegistryValuesSkipTheKeysButNotTheShortcuts) {

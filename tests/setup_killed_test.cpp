@@ -135,7 +135,8 @@ class KilledInstall : public ::testing::Test {
     fs::create_directories(root / "C");
     fs::create_directories(root / "D");
     write_whole_file(root / "machine.ini", "[FreeSpace]\nC=900000000\nD=50000000\n");
-    write_whole_file(root / "C/prime.log", "Nothing\n-- Log Begin --\n-- Log End--\n");
+    // A log naming a shortcut makes the uninstaller read (and so make) the registry.
+    write_whole_file(root / "C/prime.log", "Nothing\n-- Log Begin --\nMadeShortcut C:\\WINDOWS\\none.lnk\n-- Log End--\n");
     run_tool("env", {"VRK_ROOT=" + root.string(), "VRK_VIDEO=headless", VLUNINST_EXE, "/S", "-fC:\\prime.log"},
              medium());
     fs::remove(root / "C/prime.log");

@@ -17,7 +17,8 @@ class Transfer : public EngineTest {
   std::vector<std::string> fileEntries(const std::string& to) {
     std::vector<std::string> out;
     for (const auto& e : logEntries(to))
-      if (e.rfind("Copied ", 0) == 0 || e.rfind("MadeDir " + to + "\\", 0) == 0)
+      if (e.rfind("Copied ", 0) == 0 || e.rfind("MadeDir " + to + "\\", 0) == 0 || e.rfind("Replaced ", 0) == 0 ||
+          e.rfind("Skipped ", 0) == 0)
         out.push_back(e);
     return out;
   }
@@ -62,27 +63,33 @@ TEST_F(Transfer, FreshMachineLogsTheDestinationParentsFirst) {
 }
 #endif
 
-// Every entry is written before its file is made, so a file that cannot be written is named too
-// (the removal skips what is not there).
-TEST_F(Transfer, FilesAreLoggedAheadAndCopiedEvenEmptyMissingOrUnwritable) {
+// Every entry is written before its file is made; a file already there is moved aside first, and
+// a file that could not be read or written is named again as skipped, so that no undo deletes it.
+TEST_F(Transfer, FilesAreLoggedAheadReplacedFilesMovedAsideAndFailuresSkipped) {
   std::string game = content(20000, 1);
   makeMedium(defaultIni(), {{"typical.lst", "s=20000\nd=DATA\nf=empty.txt\nf=game.exe\nf=DATA\\missing.bin\nf=NODIR\\x.txt\n"}},
              {{"empty.txt", ""}, {"game.exe", game}, {"NODIR\\x.txt", "x"}});
   ASSERT_EQ(createDir(dest.c_str()), 1);
+  const std::string older = "an older, longer version of the game program......";
   {
-    std::ofstream(host(dest) + "/game.exe", std::ios::binary) << "an older, longer version of the game program......";
+    std::ofstream(host(dest) + "/game.exe", std::ios::binary) << older;
   }
   uiScriptReset();
   EXPECT_EQ(install(), 3);
-  EXPECT_EQ(slurp(host(dest + "\\game.exe")), game);  // overwritten, not appended
+  EXPECT_EQ(slurp(host(dest + "\\game.exe")), game);  // a whole new file, not appended
+  EXPECT_EQ(slurp(host(dest + "\\uninst.bak\\1.bak")), older);
   EXPECT_TRUE(fs::exists(host(dest + "\\empty.txt")));
   EXPECT_EQ(fs::file_size(host(dest + "\\empty.txt")), 0u);
   EXPECT_EQ(fileEntries(dest), (std::vector<std::string>{
                                    "MadeDir " + dest + "\\DATA",
                                    "Copied " + dest + "\\empty.txt",
+                                   "MadeDir " + dest + "\\uninst.bak",
+                                   "Replaced " + dest + "\\game.exe > " + dest + "\\uninst.bak\\1.bak",
                                    "Copied " + dest + "\\game.exe",
                                    "Copied " + dest + "\\DATA\\missing.bin",
                                    "Copied " + dest + "\\NODIR\\x.txt",
+                                   "Skipped " + dest + "\\DATA\\missing.bin",
+                                   "Skipped " + dest + "\\NODIR\\x.txt",
                                }));
   EXPECT_TRUE(hasBox("Cannot read DATA\\missing.bin"));
   EXPECT_TRUE(hasBox("Cannot write " + dest + "\\NODIR\\x.txt"));

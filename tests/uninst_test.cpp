@@ -2,6 +2,7 @@
 // cancelled install (innermost first, a user's file kept) and the uninstaller copy.
 #include <gtest/gtest.h>
 
+#include "engine/undo.h"
 #include "engine_util.h"
 #include "tests/support/golden.h"
 
@@ -35,6 +36,7 @@ TEST_F(Uninst, FinalPathNeverDoublesTheBackslash) {
   makeMedium(defaultIni(), {}, {});
   uninstCreate("T", "D:\\GAME");
   EXPECT_STREQ(finalPath, "D:\\GAME\\uninst.log");
+  uninstDiscard();
   uninstCreate("T", "D:\\");
   EXPECT_STREQ(finalPath, "D:\\uninst.log");
   uninstClose();  // D: does not exist: the log cannot be moved and stays on C

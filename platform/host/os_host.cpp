@@ -270,6 +270,13 @@ int os_access(const char* path) {
   return access(host.c_str(), F_OK) == 0 ? 0 : -1;
 }
 
+int os_is_dir(const char* path) {
+  std::string host;
+  struct stat st;
+  if (os_host_map(path, &host) != 0 || stat(host.c_str(), &st) != 0) return 0;
+  return S_ISDIR(st.st_mode) ? 1 : 0;
+}
+
 int os_same_file(const char* a, const char* b) {
   std::string ha, hb;
   struct stat sa, sb;

@@ -133,6 +133,12 @@ int os_remove_later(const char* path) {
 
 int os_access(const char* path) { return path && _access(path, 0) == 0 ? 0 : -1; }
 
+int os_is_dir(const char* path) {
+  if (!path) return 0;
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+}
+
 namespace {
 // The volume and file index of an existing file or directory; false when it cannot be opened.
 bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
