@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 #include "base/format.h"
 #include "base/pathutil.h"
@@ -38,6 +39,13 @@ int installChoose(int type, int driveEntry, int driveCount, const char* dirText)
   } else {
     char drive[4] = {chosen[0], ':', '\0', '\0'};
     if (!joinPath(chosen, sizeof chosen, drive, dirText[0] == '\\' ? dirText + 1 : dirText)) return 0;
+  }
+  // A drive root is never a product's folder: its log would lie where the installer keeps its
+  // running log, and an uninstall would treat the whole drive as the product's.
+  normalizePath(chosen);
+  if (!isFullDrivePath(chosen) || std::strlen(chosen) <= 3) {
+    engineMessage(textOr("ErrDestRoot", "s", "Please choose a folder on the drive, not the drive itself:\n%s"), chosen);
+    return 0;
   }
   std::snprintf(destPath, sizeof destPath, "%s", chosen);
   debug_printf("DestPath = %s\n", destPath);

@@ -11,6 +11,7 @@
 #include "db/db.h"
 #include "base/config.h"
 #include "engine/instutil.h"
+#include "engine/undo.h"
 #include "toolkit/fontmgr.h"
 #include "base/memdbg.h"
 #include "toolkit/mousemgr.h"
@@ -221,6 +222,8 @@ int vrk_main(int argc, char** argv) {
   initMouse();
   mouse_hide();
   panelsUseEngineUi();  // the engine's messages from here on are the panels' message boxes
+  // A killed setup's log is all that can undo its install: offered before anything else.
+  installRecoverInterrupted();
   if (!initInstTypes()) {
     cleanup();
     return 0;

@@ -11,7 +11,9 @@
 # when the case has uninstall.vcr, driven by that session on the headless display, then once more
 # on the same log by uninstall-again.vcr when the case has it. Their dumps are compared with
 # uninstall<N>.bmp, their exit statuses with the line in uninstall-status (default "0").
-# A case's file "status" holds the exit status it expects (default 0).
+# A case's file "status" holds the exit status it expects (default 0); its folder "machine" holds
+# what is on the machine before setup starts (the user's own files, a killed install's log),
+# copied onto the fresh machine's root.
 # Usage: setup_check.sh SETUP MEDIUM CASE_DIR [VLUNINST]
 set -u
 setup="$1" medium="$2" case=$(cd "$3" && pwd) uninstaller="${4:-}"
@@ -21,6 +23,7 @@ root="$work/machine"
 mkdir -p "$root/C" "$root/D"
 printf '[FreeSpace]\nC=900000000\nD=50000000\n' > "$root/machine.ini"
 [ -f "$3/machine.ini" ] && cp "$3/machine.ini" "$root/machine.ini"  # a case's own drives
+[ -d "$3/machine" ] && cp -r "$3/machine/." "$root/"                   # and what is on them first
 cp -r "$medium" "$work/medium"
 cp "$case/session.vcr" "$work/session.vcr"
 # A case may damage the medium's archive: its first N bytes are kept (file "truncate").

@@ -25,6 +25,9 @@ for name in "$@"; do
   cp -a "$work/pristine" "$run/prefix"
   export WINEPREFIX="$run/prefix"
   ln -s "$run/D" "$WINEPREFIX/dosdevices/d:"
+  # What is on the machine before setup starts (the user's files, a killed install's log).
+  [ -d "$case/machine/C" ] && cp -r "$case/machine/C/." "$WINEPREFIX/drive_c/"
+  [ -d "$case/machine/D" ] && cp -r "$case/machine/D/." "$run/D/"
   cp -r "$medium" "$run/medium"
   cp "$setup" "$run/medium/SETUP.EXE"
   [ -f "$case/truncate" ] && truncate -s "$(cat "$case/truncate")" "$run/medium/INSTALL.DAT"
