@@ -27,6 +27,7 @@
 
 #include "tests/support/files.h"
 #include "tests/support/run_tool.h"
+#include "tests/programs_util.h"
 #include "tests/support/tempdir.h"
 
 extern char** environ;
@@ -34,40 +35,9 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
+using namespace programs;
 
 constexpr int ATTEMPTS = 40;  // fresh machines tried per point before the test gives up
-
-std::string upper(std::string s) {
-  for (char& c : s) c = c >= 'a' && c <= 'z' ? char(c - 32) : c;
-  return s;
-}
-
-uint64_t fnv1a(const std::string& data) {
-  uint64_t h = 1469598103934665603ull;
-  for (unsigned char c : data) h = (h ^ c) * 1099511628211ull;
-  return h;
-}
-
-// Everything on the machine's drives, keyed by the path below the root in upper case
-// ("C/SAMPLEQ/GAME.EXE"): "dir" for a folder, size and checksum for a file.
-using Machine = std::map<std::string, std::string>;
-
-Machine snapshot(const fs::path& root) {
-  Machine m;
-  for (const char* drive : {"C", "D"}) {
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(root / drive, ec), end; !ec && it != end; it.increment(ec)) {
-      const std::string key = upper(fs::relative(it->path(), root).generic_string());
-      if (it->is_directory()) {
-        m[key] = "dir";
-      } else {
-        const std::string data = read_whole_file(it->path());
-        m[key] = std::to_string(data.size()) + " " + std::to_string(fnv1a(data));
-      }
-    }
-  }
-  return m;
-}
 
 // The number of regular files below `dir` (0 when it does not exist).
 int filesBelow(const fs::path& dir) {
@@ -104,6 +74,8 @@ class KilledInstall : public ::testing::Test {
 
   std::string session = "typical";  // the replayed case (tests/data/setup/<session>)
   std::string dest = "C/SAMPLEQ";   // where its install goes, below the machine's root
+  bool userFiles = false;           // the user's own files are in the destination first
+  bool recoverBySetup = false;      // the next setup takes the install back (Yes), not vluninst
 
   fs::path medium() const { return media->path / "medium"; }
 
@@ -127,19 +99,6 @@ class KilledInstall : public ::testing::Test {
         return fs::exists(root / dest / "uninst.log", ec);
     }
     return false;
-  }
-
-  // A machine as the system leaves it after its first use: drives, Windows folder, Start menu
-  // and registry. The uninstaller makes them, given a log that names nothing.
-  void freshMachine(const fs::path& root) {
-    fs::create_directories(root / "C");
-    fs::create_directories(root / "D");
-    write_whole_file(root / "machine.ini", "[FreeSpace]\nC=900000000\nD=50000000\n");
-    // A log naming a shortcut makes the uninstaller read (and so make) the registry.
-    write_whole_file(root / "C/prime.log", "Nothing\n-- Log Begin --\nMadeShortcut C:\\WINDOWS\\none.lnk\n-- Log End--\n");
-    run_tool("env", {"VRK_ROOT=" + root.string(), "VRK_VIDEO=headless", VLUNINST_EXE, "/S", "-fC:\\prime.log"},
-             medium());
-    fs::remove(root / "C/prime.log");
   }
 
   // Runs setup on the session over machine `root` until it reaches `p`; there it is stopped,
@@ -191,7 +150,14 @@ class KilledInstall : public ::testing::Test {
     for (int attempt = 1; attempt <= ATTEMPTS; ++attempt) {
       TempDir scratch("killed_install");
       const fs::path root = scratch.path / "root";
-      freshMachine(root);
+      freshMachine(root, medium());
+      if (userFiles) {  // the large file among them, at its full size: only the copy makes it partial
+        fs::create_directories(root / dest / "DATA/MUSIC");
+        write_whole_file(root / dest / "README.TXT", "My own notes.\r\n");
+        write_whole_file(root / dest / "DATA/LEVEL1.MAP", std::string(largeSize, 'u'));
+        write_whole_file(root / dest / "DATA/MUSIC/THEME.MID", "my tune");
+        write_whole_file(root / dest / "SAVE1.DAT", "saved game");
+      }
       const Machine before = snapshot(root);
       const std::string registry = read_whole_file(root / "registry.reg");
       ASSERT_FALSE(registry.empty()) << "the uninstaller did not start the machine";
@@ -207,8 +173,11 @@ class KilledInstall : public ::testing::Test {
       for (std::string line; std::getline(lines, line);) {
         const size_t space = line.find(' ');
         const std::string word = line.substr(0, space);
-        if (space == std::string::npos || (word != "MadeDir" && word != "Copied" && word != "MadeShortcut")) continue;
-        std::string path = line.substr(space + 1);  // "C:\SAMPLEQ\GAME.EXE" becomes "C/SAMPLEQ/GAME.EXE"
+        const bool backup = word == "Replaced" || word == "Updated";
+        if (space == std::string::npos || (word != "MadeDir" && word != "Copied" && word != "MadeShortcut" && !backup))
+          continue;
+        // "C:\SAMPLEQ\GAME.EXE" becomes "C/SAMPLEQ/GAME.EXE"; a backup line names where the file went
+        std::string path = line.substr(backup ? line.find(" > ") + 3 : space + 1);
         if (path.size() < 3 || path[1] != ':') continue;
         path.erase(1, 1);
         for (char& c : path) c = c == '\\' ? '/' : c;
@@ -223,9 +192,12 @@ class KilledInstall : public ::testing::Test {
       std::string winLog = logKey;
       winLog.insert(1, ":");
       for (char& c : winLog) c = c == '/' ? '\\' : c;
-      ToolResult r = run_tool(
-          "env", {"VRK_ROOT=" + root.string(), "VRK_VIDEO=headless", VLUNINST_EXE, "/S", "-f" + winLog}, medium());
+      const ToolResult r =
+          recoverBySetup
+              ? runOn(root, medium(), SETUP_EXE, {}, std::string(TEST_DATA_DIR) + "/setup/interrupted_yes/session.vcr")
+              : runOn(root, medium(), VLUNINST_EXE, {"/S", "-f" + winLog});
       EXPECT_EQ(r.status, 0) << r.err;
+      for (const char* shot : {"scr00000.bmp", "scr00001.bmp"}) fs::remove(medium() / shot);
       Machine after = snapshot(root);
       after.erase("C/WINDOWS/VLUNINST.EXE");  // the shared uninstaller is the system's to remove
       EXPECT_EQ(after, before);
@@ -241,6 +213,17 @@ TEST_F(KilledInstall, AsTheFirstFileAppears) { check(Point::firstFile); }
 TEST_F(KilledInstall, InsideTheLargeFile) { check(Point::insideLargeFile); }
 TEST_F(KilledInstall, AsTheFirstShortcutAppears) { check(Point::firstShortcut); }
 TEST_F(KilledInstall, AsTheLogReachesTheDestination) { check(Point::logInDestination); }
+// The user's own files in the destination: the install moved them aside, and the undo of the
+// killed install puts every one back, byte for byte; also when the next setup takes it back.
+TEST_F(KilledInstall, InsideTheLargeFileOverTheUsersFiles) {
+  userFiles = true;
+  check(Point::insideLargeFile);
+}
+TEST_F(KilledInstall, InsideTheLargeFileTakenBackByTheNextSetup) {
+  userFiles = true;
+  recoverBySetup = true;
+  check(Point::insideLargeFile);
+}
 // An install to drive D: its log stays on C: until the end, naming folders and files on D:.
 TEST_F(KilledInstall, InsideTheLargeFileOnDriveD) {
   session = "drive_d";
