@@ -146,6 +146,14 @@ head -n 10 "$root/tests/data/uninst/basic.log" > "$work/head.log"
     'Unknown C:\GAME\DATA\a.bin' "Copied C:\\GAME\\$(printf 'x%.0s' $(seq 600))" 'MadeDir C:\GAME\DATA\..\DATA'
   printf 'Copied C:\\GAME\\DATA\\a.bin'  # no line end
 } > "$seeds/uninst/odd-lines.log"
+# Two runs into one folder: files moved aside, one not written, the run marker.
+{
+  cat "$work/head.log"
+  printf '%s\n' 'MadeDir C:\GAME' 'MadeDir C:\GAME\uninst.bak' 'Replaced C:\GAME\b.bin > C:\GAME\uninst.bak\1.bak' \
+    'Copied C:\GAME\b.bin' 'Copied C:\GAME\c.bin' 'Skipped C:\GAME\c.bin' '-- Run Begin --' \
+    'Updated C:\GAME\b.bin > C:\GAME\uninst.bak\2.bak' 'Copied C:\GAME\b.bin' \
+    'Replaced C:\GAME\DATA\a.bin > C:\WINDOWS\a.bak' 'Replaced C:\GAME\x.bin >' '-- Log End--'
+} > "$seeds/uninst/runs.log"
 
 # --- event files: the demo's recorded session, and one written by hand (vcr_text) with another
 # layout, grey keys, both buttons, a drag, recorded times and a second start record ---
