@@ -96,6 +96,41 @@ int isSafeRelativePath(const char* rel) {
   return 1;
 }
 
+int isValidName(const char* name, size_t length) {
+  if (!name || length == 0) return 0;
+  for (size_t i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c < 32 || std::strchr("<>:\"/\\|?*", c)) return 0;
+  }
+  if (name[length - 1] == '.' || name[length - 1] == ' ') return 0;
+  // A device name stays a device with any extension ("NUL.TXT"), in any case.
+  size_t stem = 0;
+  while (stem < length && name[stem] != '.') ++stem;
+  char upper[5] = "";
+  if (stem < 3 || stem > 4) return 1;
+  for (size_t i = 0; i < stem; ++i) upper[i] = static_cast<char>(name[i] >= 'a' && name[i] <= 'z' ? name[i] - 32 : name[i]);
+  upper[stem] = '\0';
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+  for (const char* device : kDevices)
+    if (std::strcmp(upper, device) == 0) return 0;
+  if (stem == 4 && (std::strncmp(upper, "COM", 3) == 0 || std::strncmp(upper, "LPT", 3) == 0) && upper[3] >= '1' &&
+      upper[3] <= '9')
+    return 0;
+  return 1;
+}
+
+int hasValidNames(const char* path) {
+  if (!isFullDrivePath(path)) return 0;
+  const char* p = path + 3;
+  while (*p) {
+    const char* end = p;
+    while (*end && *end != '\\') ++end;
+    if (!isValidName(p, size_t(end - p))) return 0;
+    p = *end ? end + 1 : end;
+  }
+  return 1;
+}
+
 const char* settingOr(const char* section, const char* key) {
   char* value = nullptr;
   if (!cfgGetString(&settings, section, key, &value) || !value) return "";

@@ -25,6 +25,12 @@ int joinPath(char* dest, size_t size, const char* left, const char* right);
 // 1 when `rel` is a relative path that stays below its base: no drive letter or ':', no leading
 // '\' or '/', and no ".." that climbs above the start.
 int isSafeRelativePath(const char* rel);
+// 1 when `name` (one part of a path, `length` characters) is a name Windows accepts for a file or
+// folder: not empty, no control character or any of <>:"/\|?*, no trailing dot or blank, and not
+// a device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, also with an extension).
+int isValidName(const char* name, size_t length);
+// 1 when every part of full path `path` below its drive is a valid name (isValidName), else 0.
+int hasValidNames(const char* path);
 // Value of `key` in section `section` of the settings, or "" when the script does not set it.
 const char* settingOr(const char* section, const char* key);
 // Appends `src` to `dest` (size destSize), in double quotes when it holds a space; dest, or null
