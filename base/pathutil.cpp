@@ -119,6 +119,18 @@ int isValidName(const char* name, size_t length) {
   return 1;
 }
 
+int isPlainRelativePath(const char* path) {
+  if (!path || !path[0] || !isSafeRelativePath(path)) return 0;
+  const char* p = path;
+  while (*p) {
+    const char* end = p;
+    while (*end && *end != '\\' && *end != '/') ++end;
+    if (!isValidName(p, size_t(end - p))) return 0;  // also "." and "..", which end in a dot
+    p = *end ? end + 1 : end;
+  }
+  return 1;
+}
+
 int hasValidNames(const char* path) {
   if (!isFullDrivePath(path)) return 0;
   const char* p = path + 3;

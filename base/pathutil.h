@@ -29,6 +29,9 @@ int isSafeRelativePath(const char* rel);
 // folder: not empty, no control character or any of <>:"/\|?*, no trailing dot or blank, and not
 // a device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, also with an extension).
 int isValidName(const char* name, size_t length);
+// 1 when `path` is a relative path that names no drive, climbs nowhere ("." and ".." refused too)
+// and has only valid names (isValidName) as its parts; else 0 (also for "").
+int isPlainRelativePath(const char* path);
 // 1 when every part of full path `path` below its drive is a valid name (isValidName), else 0.
 int hasValidNames(const char* path);
 // Value of `key` in section `section` of the settings, or "" when the script does not set it.

@@ -183,6 +183,16 @@ int makeShortcut(const char* folder, const char* destPath, const char* nameKey, 
   // A shortcut needs a name and a target file: an empty one would make a nameless ".lnk" or point
   // at the destination directory itself.
   if (!name || !name[0] || !target || !target[0]) return 0;
+  // A shortcut stays in the Programs menu (in its own folder, or "" for the menu itself) and
+  // starts a file of the install: the folder and the target are relative paths without "..",
+  // every part a valid name, and the name is one name.
+  if ((folder[0] && !isPlainRelativePath(folder)) || !isValidName(name, std::strlen(name)) || !isPlainRelativePath(target)) {
+    engineMessage(textOr("ErrShortcut", "s",
+                         "The shortcut %s is not made: its folder or its target lies outside\nthe Programs menu "
+                         "or the installation."),
+                  name);
+    return 0;
+  }
 
   char targetPath[INST_PATH_SIZE];
   if (!joinPath(targetPath, sizeof targetPath, destPath, target)) {

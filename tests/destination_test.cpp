@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/pathutil.h"
 #include "engine/destination.h"
 
 namespace {
@@ -62,6 +63,25 @@ TEST(Destination, EachTextBecomesItsFolderOrIsRefusedForItsReason) {
   EXPECT_EQ(checkDestination("C:\\DOWNLOAD\\GAME\\DATA", "C:\\DOWNLOAD\\GAME", "C:\\WINDOWS", 0, out, sizeof out),
             DEST_MEDIUM);
   EXPECT_EQ(checkDestination("C:\\DOWNLOAD\\GAMES", "C:\\DOWNLOAD\\GAME", "C:\\WINDOWS", 0, out, sizeof out), DEST_OK);
+}
+
+// What a shortcut's folder and target may be: a plain relative path, below the Programs menu or
+// the destination. A name is one valid name.
+TEST(Destination, ShortcutFoldersTargetsAndNamesStayWhereTheyBelong) {
+  const struct {
+    const char* path;
+    int plain;
+  } paths[] = {
+      {"Sample Games", 1}, {"Games\\Sample", 1}, {"EXTRAS/MANUAL.TXT", 1}, {"", 0}, {"..\\..\\..", 0},
+      {"A\\..\\B", 0},  {".\\GAME.EXE", 0},  {"\\WINDOWS", 0},        {"C:\\WIN.INI", 0},
+      {"C:WIN.INI", 0},    {"A\\\\B", 0},     {"CON\\X", 0},            {"A\\B.", 0},
+  };
+  for (const auto& p : paths) EXPECT_EQ(isPlainRelativePath(p.path), p.plain) << p.path;
+  EXPECT_TRUE(isValidName("Read Me", 7));
+  EXPECT_FALSE(isValidName("..\\Desktop\\x", 14));
+  EXPECT_FALSE(isValidName("a/b", 3));
+  EXPECT_FALSE(isValidName("LPT9", 4));
+  EXPECT_TRUE(isValidName("LPT0", 4));
 }
 
 }  // namespace
