@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "base/config.h"
 #include "base/format.h"
@@ -231,4 +232,43 @@ int makeShortcut(const char* folder, const char* destPath, const char* nameKey, 
     return 0;
   }
   return AddFolderIcon(linkFolder, name, targetPath, destPath, nullptr, 0, 0) ? 1 : 0;
+}
+
+namespace {
+
+uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+
+// The NUL-ended text at `at` inside [0, end), or false when it runs past end.
+bool textAt(const uint8_t* data, size_t at, size_t end, std::string* out) {
+  if (at >= end) return false;
+  const void* nul = std::memchr(data + at, '\0', end - at);
+  if (!nul) return false;
+  out->assign(reinterpret_cast<const char*>(data + at), static_cast<const uint8_t*>(nul) - (data + at));
+  return true;
+}
+
+}  // namespace
+
+int shellLinkTarget(const uint8_t* data, size_t size, char* out, size_t outSize) {
+  constexpr uint32_t kHasIdList = 0x1, kHasLinkInfo = 0x2, kLocalBasePath = 0x1;
+  if (!out || outSize == 0) return 0;
+  out[0] = '\0';
+  if (!data || size < 0x4C || le32(data) != 0x4C) return 0;
+  const uint32_t flags = le32(data + 0x14);
+  size_t at = 0x4C;
+  if (flags & kHasIdList) {
+    if (at + 2 > size) return 0;
+    at += 2 + (data[at] | data[at + 1] << 8);
+  }
+  if (!(flags & kHasLinkInfo) || at + 0x1C > size) return 0;
+  const uint8_t* info = data + at;
+  const size_t infoSize = le32(info);
+  if (infoSize < 0x1C || infoSize > size - at || !(le32(info + 8) & kLocalBasePath)) return 0;
+  std::string base, suffix;
+  if (!textAt(info, le32(info + 16), infoSize, &base) || !textAt(info, le32(info + 24), infoSize, &suffix)) return 0;
+  if (!suffix.empty() && !base.empty() && base.back() != '\\') base += '\\';
+  base += suffix;
+  if (base.empty() || base.size() >= outSize) return 0;
+  std::memcpy(out, base.c_str(), base.size() + 1);
+  return 1;
 }

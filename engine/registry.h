@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/os.h"
 
@@ -33,3 +34,7 @@ int AddFolderIcon(const char* folder, const char* name, const char* target, cons
 // Makes the shortcut named by key `nameKey` to the installed file named by `targetKey` (section
 // "Shortcuts") in the Programs subfolder `folder`; 1 when made (and logged), else 0.
 int makeShortcut(const char* folder, const char* destPath, const char* nameKey, const char* targetKey);
+// Reads the local target path of a shell link (".lnk" bytes: header, optional item list, the link
+// information's base path and common suffix) into `out`; 1, or 0 for bytes that hold no local
+// target or do not hold together (every offset and length is checked against `size`).
+int shellLinkTarget(const uint8_t* data, size_t size, char* out, size_t outSize);

@@ -81,6 +81,20 @@ bool normalPath(const char* in, char* out, size_t size) {
   return o > 3;
 }
 
+// The installer's own running log: "uninst.log" at the root of drive C, where setup writes it, or
+// "uninst-N.log" beside it, as setup keeps the log of an interrupted install. Its install may have
+// gone to any drive.
+bool runningLog(const VluPlan& plan) {
+  if (!equalNoCase(plan.destination, "C:\\")) return false;
+  const char* name = plan.logPath + 3;
+  if (equalNoCase(name, "uninst.log")) return true;
+  if (!startsWithNoCase(name, "uninst-")) return false;
+  const char* n = name + 7;
+  if (!(*n >= '0' && *n <= '9')) return false;
+  while (*n >= '0' && *n <= '9') ++n;
+  return equalNoCase(n, ".log");
+}
+
 // Checks one entry; true with *e filled when an install can have made it.
 bool accept(const VluPlan& plan, const char* word, const char* arg, VluEntry* e) {
   if (assoc_compare(word, "AddedRegKey") == 0) {
@@ -106,12 +120,12 @@ bool accept(const VluPlan& plan, const char* word, const char* arg, VluEntry* e)
   char path[INST_PATH_SIZE];
   if (!normalPath(first.c_str(), path, sizeof path)) return false;
   std::snprintf(e->path, sizeof e->path, "%s", path);
-  // A log at a drive root is the installer's log while it runs ("C:\uninst.log"), left there
-  // when the install was killed: its install may have gone to any drive, and it already names
-  // everything on its own drive.
-  const bool interim = std::strlen(plan.destination) == 3;
+  // The installer's running log names what its install made on any drive. Any other log at a
+  // drive root is no install's (no product is installed into a root): it names nothing on its
+  // drive.
+  const bool interim = runningLog(plan), root = std::strlen(plan.destination) == 3;
   auto fileOfTheInstall = [&](const char* p) {
-    return (interim || inside(p, plan.destination)) && !equalNoCase(p, plan.logPath);
+    return (interim || (!root && inside(p, plan.destination))) && !equalNoCase(p, plan.logPath);
   };
   if (assoc_compare(word, "Copied") == 0 || assoc_compare(word, "Skipped") == 0) {
     e->kind = assoc_compare(word, "Copied") == 0 ? VLU_COPIED : VLU_SKIPPED;
@@ -124,8 +138,9 @@ bool accept(const VluPlan& plan, const char* word, const char* arg, VluEntry* e)
   }
   if (assoc_compare(word, "MadeDir") == 0) {
     e->kind = VLU_MADEDIR;
-    return interim || equalNoCase(path, plan.destination) || inside(path, plan.destination) ||
-           inside(plan.destination, path) || (plan.programs[0] && inside(path, plan.programs));
+    return interim || (!root && (equalNoCase(path, plan.destination) || inside(path, plan.destination) ||
+                                 inside(plan.destination, path))) ||
+           (plan.programs[0] && inside(path, plan.programs));
   }
   if (assoc_compare(word, "MadeShortcut") == 0) {
     e->kind = VLU_SHORTCUT;
@@ -139,9 +154,93 @@ void clearPlan(VluPlan* plan) {
   std::memset(plan, 0, sizeof *plan);
 }
 
-// Removes one entry; 1 removed or already gone, 0 kept because it holds something else, -1 failed.
-int removeEntry(const VluEntry& e) {
+constexpr const char* kAppPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+constexpr const char* kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// `folder` (a normal full path) is this install's: its destination, or, for the running log at a
+// drive root, a folder the log made or that holds a file the log wrote.
+bool folderOfInstall(const VluPlan& plan, const char* folder) {
+  if (!runningLog(plan)) return equalNoCase(folder, plan.destination);
+  if (std::strlen(folder) <= 3) return false;
+  for (int i = 0; i < plan.count; ++i) {
+    const VluEntry& e = plan.entries[i];
+    if ((e.kind == VLU_MADEDIR && equalNoCase(e.path, folder)) || (e.kind == VLU_COPIED && inside(e.path, folder)))
+      return true;
+  }
+  return false;
+}
+
+// The registry string `name` of key `key` below HKEY_LOCAL_MACHINE, in normal path form when it is
+// a full path; "" when it is not there.
+std::string regPath(const char* key, const char* name) {
+  os_hkey k = nullptr;
+  char value[INST_PATH_SIZE * 2] = "";
+  if (os_reg_open(OS_HKEY_LOCAL_MACHINE, key, &k) != 0) return "";
+  const bool got = os_reg_get_string(k, name, value, sizeof value) == 0;
+  os_reg_close(k);
+  return got ? value : "";
+}
+
+// Key `key` still belongs to this install: an App Paths key whose folder is the install's, an
+// Uninstall key whose command names this log (or, for a running log, a log in the install's
+// folder), another key only while it holds no value.
+bool keyOfInstall(const VluPlan& plan, const char* key) {
+  const size_t appLen = std::strlen(kAppPaths), uniLen = std::strlen(kUninstall);
+  char normal[INST_PATH_SIZE];
+  if (startsWithNoCase(key, kAppPaths) && !std::strchr(key + appLen, '\\')) {
+    const std::string folder = regPath(key, "Path");
+    return normalPath(folder.c_str(), normal, sizeof normal) && folderOfInstall(plan, normal);
+  }
+  if (startsWithNoCase(key, kUninstall) && !std::strchr(key + uniLen, '\\')) {
+    const std::string command = regPath(key, "UninstallString");
+    const size_t f = command.find("-f");
+    if (f == std::string::npos || !normalPath(command.c_str() + f + 2, normal, sizeof normal)) return false;
+    if (equalNoCase(normal, plan.logPath)) return true;
+    char* slash = std::strrchr(normal, '\\');
+    if (!slash) return false;
+    *slash = '\0';
+    return runningLog(plan) && folderOfInstall(plan, normal);
+  }
+  os_hkey k = nullptr;
+  if (os_reg_open(OS_HKEY_LOCAL_MACHINE, key, &k) != 0) return true;  // gone already
+  int values = 0;
+  os_reg_list_values(
+      k,
+      [](const char*, void* ctx) {
+        ++*static_cast<int*>(ctx);
+        return 1;
+      },
+      &values);
+  os_reg_close(k);
+  return values == 0;
+}
+
+// Shortcut `link` still starts a file of this install.
+bool shortcutOfInstall(const VluPlan& plan, const char* link) {
+  int fd = os_open(link, OS_O_RDONLY);
+  if (fd < 0) return true;  // gone already
+  static uint8_t bytes[65536];
+  const long got = os_read(fd, bytes, sizeof bytes);
+  os_close(fd);
+  char target[INST_PATH_SIZE], normal[INST_PATH_SIZE];
+  if (got <= 0 || !shellLinkTarget(bytes, size_t(got), target, sizeof target) ||
+      !normalPath(target, normal, sizeof normal))
+    return false;
+  if (!runningLog(plan)) return inside(normal, plan.destination);
+  for (int i = 0; i < plan.count; ++i)
+    if (plan.entries[i].kind == VLU_COPIED && equalNoCase(plan.entries[i].path, normal)) return true;
+  return false;
+}
+
+// Removes one entry; 1 removed or already gone, 0 kept because it holds something else or is no
+// longer this install's (marked foreign), -1 failed.
+int removeEntry(const VluPlan& plan, VluEntry& e) {
   int rc = 0;
+  if ((e.kind == VLU_REGKEY && !keyOfInstall(plan, e.path)) || (e.kind == VLU_SHORTCUT && !shortcutOfInstall(plan, e.path))) {
+    debug_printf("vluninst: %s is no longer this install's: kept\n", e.path);
+    e.foreign = 1;
+    return 0;
+  }
   switch (e.kind) {
     case VLU_COPIED:
     case VLU_SHORTCUT:
@@ -332,7 +431,7 @@ int removeRange(VluPlan* plan, int from, bool all, void (*progress)(int, int, vo
     } else if (e.kind == VLU_COPIED && e.pair >= 0) {
       VluEntry& b = plan->entries[e.pair];
       if (all && b.kind == VLU_UPDATED) {
-        r = removeEntry(e);
+        r = removeEntry(*plan, e);
         if (r == 1) r = dropBackup(b.backup);
       } else {
         r = restoreBackup(e.path, b.backup);
@@ -345,7 +444,7 @@ int removeRange(VluPlan* plan, int from, bool all, void (*progress)(int, int, vo
       else if (os_access(e.path) != 0)
         r = restoreBackup(e.path, e.backup);
     } else {
-      r = removeEntry(e);
+      r = removeEntry(*plan, e);
     }
     e.done = r == 1;
     failures += r < 0;
@@ -359,7 +458,7 @@ int removeRange(VluPlan* plan, int from, bool all, void (*progress)(int, int, vo
   // Folders that held only the log can go now.
   for (int i = plan->count - 1; i >= from; --i) {
     VluEntry& e = plan->entries[i];
-    if (!e.done && e.kind == VLU_MADEDIR) e.done = removeEntry(e) == 1;
+    if (!e.done && e.kind == VLU_MADEDIR) e.done = removeEntry(*plan, e) == 1;
     kept += !e.done;
   }
   return kept ? VLU_PARTIAL : VLU_ALL_REMOVED;

@@ -30,6 +30,7 @@ struct VluEntry {
   int pair;                     // a "Copied" entry: index of the backup entry of its file, or -1
   int line;                     // line number in the log (1 = first)
   int done;                     // set by the removal: 1 undone or gone, 0 still there
+  int foreign;                  // set by the removal: kept because it is no longer this install's
 };
 
 struct VluPlan {
@@ -55,7 +56,10 @@ int vluParseLog(const char* text, size_t size, const char* logPath, const char* 
 // vluParseLog, also 0 when the file cannot be read.
 int vluReadPlan(const char* logPath, VluPlan* plan);
 // Undoes the plan's entries, last first: files and links deleted, keys deleted with their values
-// unless they hold a subkey, folders removed once empty. `progress` (may be null) is told after
+// unless they hold a subkey, folders removed once empty. Only what is still this install's goes
+// (else the entry is kept, marked `foreign`): a shortcut whose target lies in the install; an App
+// Paths or Uninstall key whose values point at the install's folder or log; another key only when
+// it holds no value. `progress` (may be null) is told after
 // each entry. The log is deleted last when nothing failed (folders and keys kept because they
 // hold something else do not count), then folders the log kept from being empty are tried again;
 // after a failure the log is rewritten to list what is left. VLU_ALL_REMOVED when nothing is left,

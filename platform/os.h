@@ -100,6 +100,9 @@ void os_reg_close(os_hkey key);
 // Calls fn with the name of every direct subkey of `key` (in no set order) until fn returns
 // non-zero; 0, or -1 when the key cannot be read.
 int os_reg_list_subkeys(os_hkey key, int (*fn)(const char* name, void* ctx), void* ctx);
+// Calls fn with the name of every value of `key` ("" for the default value; in no set order) until
+// fn returns non-zero; 0, or -1 when the key cannot be read.
+int os_reg_list_values(os_hkey key, int (*fn)(const char* name, void* ctx), void* ctx);
 // Deletes key `path` with its values when it has no subkeys; 0, or -1 (errno ENOENT when it does
 // not exist, ENOTEMPTY when it has subkeys, EINVAL for a root or a bad path).
 int os_reg_delete_key(os_reg_root root, const char* path);

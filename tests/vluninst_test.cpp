@@ -112,6 +112,56 @@ TEST_F(Uninstaller, HostileLinesAreSkippedAndWhatTheyNameSurvives) {
   EXPECT_FALSE(fs::exists(host(dest)));
 }
 
+// Lines naming another product's keys and shortcut, or a log at a drive root that is not the
+// installer's running log: the uninstaller removes only what is still this install's and keeps
+// the rest, marked as no longer the install's.
+TEST_F(Uninstaller, AnotherProductsKeysAndShortcutSurviveLinesThatNameThem) {
+  installSample();
+  const std::string cv = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+  auto setKey = [](const std::string& key, const char* name, const char* value) {
+    os_hkey k;
+    ASSERT_EQ(os_reg_create(OS_HKEY_LOCAL_MACHINE, key.c_str(), &k, nullptr), 0);
+    if (name) os_reg_set_string(k, name, value);
+    os_reg_close(k);
+  };
+  setKey("SOFTWARE\\OtherCo\\Other", "Colour", "blue");
+  setKey(cv + "App Paths\\other.exe", "Path", "C:\\OTHER");
+  setKey(cv + "Uninstall\\Other", "UninstallString", "C:\\WINDOWS\\vluninst.exe -fC:\\OTHER\\uninst.log");
+  char programs[INST_PATH_SIZE];
+  ASSERT_EQ(GetProgramsDirectory(programs, sizeof programs), 1);
+  const std::string link = std::string(programs) + "\\Other\\Other.lnk";
+  ASSERT_EQ(os_mkdir((std::string(programs) + "\\Other").c_str()), 0);
+  ASSERT_EQ(os_shell_link(link.c_str(), "C:\\OTHER\\other.exe", "Other", "C:\\OTHER", nullptr, 0, OS_SHOW_DEFAULT), 0);
+  const std::string lines = "AddedRegKey \\\\HKEY_LOCAL_MACHINE\\SOFTWARE\\OtherCo\\Other\n"
+                            "AddedRegKey \\\\HKEY_LOCAL_MACHINE\\" + cv + "App Paths\\other.exe\n"
+                            "AddedRegKey \\\\HKEY_LOCAL_MACHINE\\" + cv + "Uninstall\\Other\n"
+                            "MadeShortcut " + link + "\n";
+  std::string text = slurp(host(dest + "\\uninst.log"));
+  text.insert(text.find("-- Log End--"), lines);
+  put(host(dest + "\\uninst.log"), text);
+  VluPlan plan;
+  ASSERT_EQ(vluReadPlan((dest + "\\uninst.log").c_str(), &plan), 1);
+  EXPECT_EQ(vluRemove(&plan, nullptr, nullptr), VLU_PARTIAL);
+  int foreign = 0;
+  for (int i = 0; i < plan.count; ++i) foreign += plan.entries[i].foreign;
+  EXPECT_EQ(foreign, 4);
+  vluFreePlan(&plan);
+  for (const std::string& key : {std::string("SOFTWARE\\OtherCo\\Other"), cv + "App Paths\\other.exe", cv + "Uninstall\\Other"}) {
+    os_hkey k;
+    EXPECT_EQ(os_reg_open(OS_HKEY_LOCAL_MACHINE, key.c_str(), &k), 0) << key;
+    os_reg_close(k);
+  }
+  EXPECT_EQ(os_access(link.c_str()), 0);
+  EXPECT_EQ(os_reg_open(OS_HKEY_LOCAL_MACHINE, (cv + "Uninstall\\Test Game").c_str(), nullptr), -1);
+
+  // A log at a drive root that is not the installer's running log names nothing.
+  put(host("C:\\WINDOWS") + "/SYSTEM.INI", "s");
+  put(host("C:\\") + "/notes.log", "x\n-- Log Begin --\nCopied C:\\WINDOWS\\SYSTEM.INI\nMadeDir C:\\WINDOWS\n-- Log End--\n");
+  ASSERT_EQ(vluReadPlan("C:\\notes.log", &plan), 1);
+  EXPECT_EQ(plan.count, 0);
+  vluFreePlan(&plan);
+}
+
 TEST_F(Uninstaller, ADamagedLogRemovesNothing) {
   installSample();
   const std::string good = slurp(host(dest + "\\uninst.log"));

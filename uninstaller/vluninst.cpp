@@ -196,6 +196,16 @@ int run(bool silent, const std::string& log) {
     win_draw(barWindow);
   }
   const int status = vluRemove(&plan, showProgress, nullptr);
+  // What stays, and why, for whoever runs the uninstaller from a script.
+  for (int i = 0; i < plan.count; ++i) {
+    const VluEntry& e = plan.entries[i];
+    if (e.done) continue;
+    const char* why = e.foreign                  ? "it is no longer this install's"
+                      : e.kind == VLU_MADEDIR    ? "it holds files of its own"
+                      : e.kind == VLU_REGKEY     ? "it holds other keys"
+                                                 : "it could not be removed";
+    std::fprintf(stderr, "vluninst: kept %s: %s\n", e.path, why);
+  }
   vluFreePlan(&plan);
   if (barWindow != -1) win_delete(barWindow);
   barWindow = -1;

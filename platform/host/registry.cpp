@@ -183,6 +183,20 @@ int os_reg_list_subkeys(os_hkey key, int (*fn)(const char* name, void* ctx), voi
   return 0;
 }
 
+int os_reg_list_values(os_hkey key, int (*fn)(const char* name, void* ctx), void* ctx) {
+  if (!key || !fn || !load()) return -1;
+  const RegKey* k = regfile_find(&tree, key->path);
+  if (!k) {
+    errno = ENOENT;
+    return -1;
+  }
+  std::vector<std::string> names;
+  for (const RegValue& v : k->values) names.push_back(v.name);
+  for (const std::string& n : names)
+    if (fn(n.c_str(), ctx)) break;
+  return 0;
+}
+
 int os_reg_delete_key(os_reg_root root, const char* path) {
   if (!path || !load()) return -1;
   std::string p = regfile_key_path(rootName(root), path);

@@ -309,6 +309,18 @@ int os_reg_list_subkeys(os_hkey key, int (*fn)(const char* name, void* ctx), voi
   }
 }
 
+int os_reg_list_values(os_hkey key, int (*fn)(const char* name, void* ctx), void* ctx) {
+  if (!key || !fn) return -1;
+  char name[16384];
+  for (DWORD i = 0;; ++i) {
+    DWORD len = sizeof name;
+    LONG rc = RegEnumValueA(key->h, i, name, &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) return 0;
+    if (rc != ERROR_SUCCESS) return failReg(rc);
+    if (fn(name, ctx)) return 0;
+  }
+}
+
 int os_reg_delete_key(os_reg_root root, const char* path) {
   if (!path || !path[0] || std::strspn(path, "\\") == std::strlen(path)) {
     errno = EINVAL;
