@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "tests/support/golden.h"
@@ -160,6 +161,37 @@ TEST_F(Dialogs, YesNoAnswers) {
       EXPECT_TRUE(golden_capture("dialog_yes_no.hex"));
     }
   }
+}
+
+// A line wider than the screen is broken between words, and a word wider than the screen (a long
+// path) inside itself: the box fits the screen and is shown. A box taller than the screen is not
+// shown, and the caller hears so.
+TEST_F(Dialogs, LongTextsAreWrappedToFitTheScreenAndATooTallOneIsRefused) {
+  const char* text =
+      "Cannot open C:\\GAMES\\SOMEWHERE\\AN_EXTRAORDINARILY_LONG_FOLDER_NAME\\DATA\\LEVELS\\LEVEL01.DAT "
+      "for writing: the disk may be full or write-protected.";
+  tap(t0 + 200, 0x01);
+  look_at(t0 + 100);
+  EXPECT_EQ(win_msg(text, 150, 30, 260), 0);
+  EXPECT_TRUE(golden_capture("dialog_msg_wrapped.hex"));
+  EXPECT_LE(capture_rect.lrx - capture_rect.ulx + 1, kW);
+  EXPECT_GT(capture_rect.lry - capture_rect.uly + 1, 5 * text_height());  // several lines
+  int w = 0, h = 0;
+  ASSERT_EQ(win_dialog_size(text, 0, &w, &h), 0);
+  EXPECT_EQ(w, capture_rect.lrx - capture_rect.ulx + 1);
+  EXPECT_EQ(h, capture_rect.lry - capture_rect.uly + 1);
+
+  const uint32_t t = get_time();
+  tap(t + 100, 0x1C);
+  EXPECT_EQ(win_yes_no(text, 150, 30, 260), 1);
+  EXPECT_EQ(num_windows, 1);
+
+  std::string tall;
+  for (int i = 0; i < kH / text_height(); ++i) tall += "line\n";
+  tap(get_time() + 100, 0x1C);
+  EXPECT_EQ(win_msg(tall.c_str(), 0, 0, 260), -1);
+  EXPECT_EQ(win_yes_no(tall.c_str(), 0, 0, 260), -1);
+  EXPECT_EQ(num_windows, 1);
 }
 
 TEST_F(Dialogs, MenuOpenedByItsKeyWalkedAndClosed) {

@@ -3,10 +3,12 @@
 #include "vrk/intrface.h"
 
 #include <algorithm>
+#include <string>
 
 #include "vrk/button.h"
 #include "vrk/input.h"
 #include "vrk/intrface_internal.h"
+#include "vrk/svga.h"
 #include "vrk/text.h"
 #include "vrk/vrk.h"
 
@@ -14,26 +16,42 @@ namespace {
 
 constexpr int kDialogFlags = WIN_ON_TOP | WIN_MODAL;
 
+// The text of a message or question as its dialog shows it: broken into lines that fit the
+// screen (the box is the widest line + 32 wide).
+std::string dialog_text(const char* text) { return VRK_intr_wrap(text, scr_size.lrx + 1 - 32); }
+
+// The size of a dialog for (already broken) text with an inner width of at least min_inner.
+void dialog_size(const std::string& text, int min_inner, int* width, int* height) {
+  int widest = 0;
+  const int lines = VRK_intr_lines(text.c_str(), &widest);
+  *height = (lines + 2) * text_height() + 16;
+  *width = std::max(widest + 16, min_inner) + 16;
+}
+
 // A modal dialog's window sized for text with an inner width of at least min_inner: bordered,
-// the text drawn at (16, 8); its id, or -1. The buttons' row is 8 + text_height + 6 above the
-// bottom.
+// the text drawn at (16, 8); its id, or -1 (also when the text is too long for the screen). The
+// buttons' row is 8 + text_height + 6 above the bottom.
 int text_dialog(const char* text, int x, int y, int colour, int min_inner) {
   if (!VRK_win_init_flag || !text) return -1;
-  int widest = 0;
-  const int lines = VRK_intr_lines(text, &widest);
-  const int h = text_height();
-  const int height = (lines + 2) * h + 16;
-  const int width = std::max(widest + 16, min_inner) + 16;
+  const std::string lines = dialog_text(text);
+  int width = 0, height = 0;
+  dialog_size(lines, min_inner, &width, &height);
   const int id = win_add(x, y, width, height, 256, kDialogFlags);
   if (id == -1) return -1;
   win_border(id);
-  VRK_intr_draw_lines(id, text, 16, 8, colour);
+  VRK_intr_draw_lines(id, lines.c_str(), 16, 8, colour);
   return id;
 }
 
 int button_row(int win) { return win_height(win) - 8 - text_height() - 6; }
 
 }  // namespace
+
+int win_dialog_size(const char* text, int question, int* width, int* height) {
+  if (!VRK_win_init_flag || !text || !width || !height) return -1;
+  dialog_size(dialog_text(text), question ? 144 : 80, width, height);
+  return 0;
+}
 
 int win_msg(const char* text, int x, int y, int colour) {
   const int id = text_dialog(text, x, y, colour, 80);

@@ -31,6 +31,58 @@ int VRK_intr_lines(const char* text, int* widest) {
   return lines;
 }
 
+namespace {
+
+// Appends one line of text (no '\n'), broken into lines no wider than max_width: at blanks where
+// a word still fits, inside a word that alone is wider (at least one character a line).
+void wrap_line(const std::string& line, int max_width, std::string* out) {
+  std::string cur;
+  size_t i = 0;
+  while (i < line.size()) {
+    const size_t end = std::min(line.find(' ', i), line.size());
+    const std::string word = line.substr(i, end - i);
+    const std::string joined = cur.empty() ? word : cur + ' ' + word;
+    if (text_width(joined.c_str()) <= max_width) {
+      cur = joined;
+    } else if (!cur.empty() && text_width(word.c_str()) <= max_width) {
+      *out += cur + '\n';
+      cur = word;
+    } else {
+      // The word alone is wider than a line: it starts a line of its own and is broken where
+      // the next character would not fit (at least one character a line).
+      if (!cur.empty()) *out += cur + '\n';
+      cur.clear();
+      for (char c : word) {
+        if (!cur.empty() && text_width((cur + c).c_str()) > max_width) {
+          *out += cur + '\n';
+          cur.clear();
+        }
+        cur += c;
+      }
+    }
+    i = end + 1;
+  }
+  *out += cur;
+}
+
+}  // namespace
+
+std::string VRK_intr_wrap(const char* text, int max_width) {
+  std::string out;
+  std::string line;
+  for (const char* p = text;; ++p) {
+    if (*p == '\n' || !*p) {
+      wrap_line(line, max_width, &out);
+      line.clear();
+      if (!*p) break;
+      out += '\n';
+    } else {
+      line += *p;
+    }
+  }
+  return out;
+}
+
 void VRK_intr_draw_lines(int win, const char* text, int x, int y, int colour) {
   uint8_t* buf = win_get_buf(win);
   const int pitch = win_width(win), height = win_height(win), h = text_height();
