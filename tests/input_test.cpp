@@ -24,7 +24,7 @@ void on_paint(int ulx, int uly, int lrx, int lry) {
   VRK95_paint(&r);
 }
 // The driver's calls into the window system, as the program entry registers them.
-const plat_handlers kHandlers = {VRK95_activate, on_paint, nullptr};
+const plat_handlers kHandlers = {VRK95_activate, on_paint, VRK95_close};
 
 constexpr int kW = 160, kH = 120;
 
@@ -208,6 +208,24 @@ void on_idle() {
   int w, h, pitch, bpp;
   auto* fb = const_cast<uint8_t*>(plat_headless_pixels(&w, &h, &pitch, &bpp));
   std::memset(fb, 77, size_t(pitch) * size_t(h));
+}
+
+// Closing the program's window reaches the program as Escape where it polls for input, through
+// the handlers the program entry registers, and the program goes on (the process used to end at
+// once, in the middle of whatever it was doing).
+TEST_F(Input, ClosingTheWindowIsEscapeWhereTheProgramPolls) {
+  EXPECT_EXIT(
+      {
+        static std::vector<int> codes;
+        plat_headless_at_close(1100);
+        tap(1200, 0x1E);
+        VRK95_WinMain("", 1, [](int, char**) {
+          for (const auto& [t, c] : poll(1001, 1300)) codes.push_back(c);
+          return 0;
+        });
+        std::_Exit(codes == std::vector<int>{27, 'a'} ? 42 : 1);  // no exit handlers in this child
+      },
+      ::testing::ExitedWithCode(42), "");
 }
 
 TEST_F(Input, FocusLossParksReleasesTheDevicesAndRepaintsOnReturn) {

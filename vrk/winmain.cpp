@@ -8,6 +8,7 @@
 #include "platform/system.h"
 #include "vrk/doscmdln.h"
 #include "vrk/dxinput.h"
+#include "vrk/input.h"
 #include "vrk/svga.h"
 
 intptr_t VRK95_mutex = -1;
@@ -24,7 +25,7 @@ void on_paint(int ulx, int uly, int lrx, int lry) {
   VRK95_paint(&r);
 }
 
-const plat_handlers kHandlers = {VRK95_activate, on_paint, nullptr};
+const plat_handlers kHandlers = {VRK95_activate, on_paint, VRK95_close};
 
 }  // namespace
 
@@ -46,6 +47,8 @@ void VRK95_activate(int active) {
 void VRK95_paint(const Rect* r) {
   if (r && VRK95_repaint_func) VRK95_repaint_func(r);
 }
+
+void VRK95_close(void) { VRK_add_input_buffer(27); }
 
 int VRKSystemError(const char* message) {
   plat_show_cursor(1);

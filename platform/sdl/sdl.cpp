@@ -4,7 +4,8 @@
 // frame. Keys arrive as SDL scancodes and leave as DirectInput key codes; the mouse follows the
 // pointer's absolute place over the window (so tablets, remote desktops and synthetic motion move
 // it too), handed on as the motion that takes the window system's cursor there; window focus
-// drives the active flag; closing the window ends the program like the system's destroy message.
+// drives the active flag; closing the window is passed on to the window system (once: SDL's quit
+// event that follows is dropped, and SDL leaves the process's signals alone).
 //
 // SDL's video starts once, for the availability probe and the driver both; where a display is
 // named (DISPLAY, WAYLAND_DISPLAY) it must be a real one: SDL's off-screen and dummy video, which
@@ -265,8 +266,7 @@ void sd_pump() {
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     switch (e.type) {
-      case SDL_QUIT:
-        plat_notify_close();
+      case SDL_QUIT:  // follows the window's own close event, which is the one passed on
         break;
       case SDL_WINDOWEVENT:
         switch (e.window.event) {
@@ -385,6 +385,7 @@ bool start_video() {
   const bool named = is_set("DISPLAY") || is_set("WAYLAND_DISPLAY");
   const bool forced = is_set("SDL_VIDEODRIVER");  // e.g. dummy or offscreen for tests
   if ((!named && !forced) || (video_refused && !forced)) return false;
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // Ctrl-C ends the program as it would without SDL
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (named && !forced) {
       std::fprintf(stderr, "sdl: cannot open the display: %s\n", SDL_GetError());

@@ -9,6 +9,7 @@
 #include <mmsystem.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/drivers_internal.h"
@@ -41,8 +42,13 @@ State st;
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_CLOSE:
+      // The user closes the window (Alt-F4, the system menu): the program decides what that
+      // means; the window stays until it ends.
+      plat_notify_close();
+      return 0;
     case WM_DESTROY:
-      if (!st.closing) plat_notify_close();
+      if (!st.closing) std::exit(0);  // destroyed under the program: nothing left to show
       return 0;
     case WM_PAINT: {
       RECT r;
