@@ -228,6 +228,34 @@ TEST_F(Input, ClosingTheWindowIsEscapeWhereTheProgramPolls) {
       ::testing::ExitedWithCode(42), "");
 }
 
+// The system refuses the mouse (and keyboard) to a program started behind another: the window
+// system starts all the same, and takes both when the program is activated.
+TEST_F(Input, DevicesRefusedAtStartAreTakenOnActivation) {
+  win_exit();
+  plat_headless_fail(PLAT_HEADLESS_FAIL_MOUSE | PLAT_HEADLESS_FAIL_KEYBOARD);
+  ASSERT_EQ(start(kW, kH), WIN_OK);
+  EXPECT_EQ(mouse_query_exist(), 1);
+  EXPECT_EQ(plat_headless_mouse_acquired(), 0);
+  plat_headless_fail(0);
+  mouse_show();
+  int x0, y0;
+  mouse_get_position(&x0, &y0);
+  plat_headless_at_focus(1100, 0);
+  plat_headless_at_focus(1200, 1);
+  plat_headless_at_mouse(1300, 5, 7, 1);
+  plat_headless_at_mouse(1310, 0, 0, 0);
+  tap(1400, 0x30);
+  auto got = poll(1001, 1500);
+  EXPECT_EQ(plat_headless_mouse_acquired(), 1);
+  EXPECT_EQ(plat_headless_keyboard_acquired(), 1);
+  int x, y;
+  mouse_get_position(&x, &y);
+  EXPECT_EQ(x - x0, 5);
+  EXPECT_EQ(y - y0, 7);
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(got.back().second, 'b');
+}
+
 TEST_F(Input, FocusLossParksReleasesTheDevicesAndRepaintsOnReturn) {
   int id = win_add(10, 10, 30, 20, 12, 0);
   win_draw(id);
