@@ -256,6 +256,38 @@ TEST_F(Input, DevicesRefusedAtStartAreTakenOnActivation) {
   EXPECT_EQ(got.back().second, 'b');
 }
 
+// A held lock key toggles its lock once, however long it repeats; and a lock toggled in another
+// program while this one was in the background is taken as the system has it on return.
+TEST_F(Input, AHeldLockKeyTogglesOnceAndTheLocksFollowTheSystemOnReturn) {
+  plat_headless_at_key(1100, 0x3A, 1);  // Caps Lock held through the repeat delay and four repeats
+  plat_headless_at_key(1900, 0x3A, 0);
+  tap(1950, 0x1E);
+  plat_headless_at_key(2000, 0x45, 1);  // Num Lock held the same
+  plat_headless_at_key(2800, 0x45, 0);
+  tap(2850, 0x48);  // keypad 8
+  auto got = poll(1001, 2900);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].second, 'A');
+  EXPECT_EQ(got[1].second, '8');
+  // Away, the user turns Caps Lock off and leaves Num Lock on.
+  plat_headless_at_focus(3000, 0);
+  plat_headless_at_focus(3100, 1);
+  plat_headless_set_lock_keys(KB_NUM_LOCK);
+  tap(3200, 0x1E);
+  tap(3300, 0x48);
+  got = poll(2901, 3400);
+  plat_headless_set_lock_keys(0);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].second, 'a');
+  EXPECT_EQ(got[1].second, '8');
+  plat_headless_at_focus(3500, 0);  // and now both off
+  plat_headless_at_focus(3600, 1);
+  tap(3700, 0x48);
+  got = poll(3401, 3800);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].second, 328);  // Up
+}
+
 TEST_F(Input, FocusLossParksReleasesTheDevicesAndRepaintsOnReturn) {
   int id = win_add(10, 10, 30, 20, 12, 0);
   win_draw(id);

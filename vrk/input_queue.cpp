@@ -137,6 +137,7 @@ int VRK95_hook_keyboard(int on) {
   if (on && !dxinput_acquire_keyboard()) return -1;
   if (!on) dxinput_unacquire_keyboard();
   kb_clear();
+  if (on) VRK_kb_read_locks();  // the lock keys may have been toggled elsewhere meanwhile
   keyboard_hooked = on;
   return 0;
 }

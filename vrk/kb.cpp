@@ -299,14 +299,19 @@ int VRK_kb_set(void) {
   kb_put = kb_get = 0;
   dxinput_flush_keyboard_buffer();
   VRK95_clear_time_stamps();
-  plat_driver* d = plat_driver_get();
-  kb_lock_flags = d ? d->lock_keys() & 7 : 0;
+  kb_lock_flags = 0;
+  VRK_kb_read_locks();
   kb_set_layout(KB_ENGLISH_US);
   kb_idle_start_time = get_time();
   return 0;
 }
 
 void VRK_kb_restore(void) { kb_installed = 0; }
+
+void VRK_kb_read_locks(void) {
+  plat_driver* d = plat_driver_get();
+  if (kb_installed && d) kb_lock_flags = d->lock_keys() & 7;
+}
 
 void kb_clear(void) {
   std::memset(keys, 0, sizeof keys);
@@ -388,12 +393,13 @@ void kb_simulate_key(int s) {
     keys[k] = uint8_t(state);
   }
   if (state != 0) {
-    if (k == 0x3A) {
+    // The lock keys act when pressed, not again while held (as the system's own lock state does).
+    if (state == 1 && k == 0x3A) {
       if (!(kb_lock_flags & KB_CAPS_LOCK)) kb_lock_flags |= KB_CAPS_LOCK;
       else if (kb_layout == KB_ENGLISH_US) kb_lock_flags &= ~KB_CAPS_LOCK;
-    } else if (k == 0x45) {
+    } else if (state == 1 && k == 0x45) {
       kb_lock_flags ^= KB_NUM_LOCK;
-    } else if (k == 0x46) {
+    } else if (state == 1 && k == 0x46) {
       kb_lock_flags ^= KB_SCROLL_LOCK;
     } else if (is_shift(k) && (kb_lock_flags & KB_CAPS_LOCK) && kb_layout != KB_ENGLISH_US) {
       kb_lock_flags &= ~KB_CAPS_LOCK;

@@ -21,6 +21,9 @@ extern uint8_t keys[256];
 int VRK_kb_set(void);
 // Marks the driver uninstalled.
 void VRK_kb_restore(void);
+// Takes Caps, Num and Scroll Lock as the system has them now (they may have been toggled in
+// another program while this one was in the background); nothing while not installed.
+void VRK_kb_read_locks(void);
 // The next key code, or -1 (also when not installed).
 int kb_getch(void);
 // The current layout's conversion of the oldest key record into a key code (-1 none); set by
