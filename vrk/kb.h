@@ -55,7 +55,8 @@ void kb_simulate_key(int scan);
 void VRK_kb_hook_vcr(void (*record)(int scan), int (*device)(int down));
 // One DirectInput key event into scan codes.
 void VRK95_process_key(const plat_key_event* e);
-// Fills the DirectInput-to-scan-code map for the current layout.
+// Fills the DirectInput-to-scan-code map; the same for every layout, since key codes and the
+// layouts' tables both name places on the keyboard.
 void VRK95_build_key_map(void);
 // Forgets every key's press time (no key repeats).
 void VRK95_clear_time_stamps(void);
