@@ -136,16 +136,20 @@ TEST_F(Dialogs, MessageBoxByMouseIgnoresAPressDraggedOff) {
   EXPECT_EQ(num_windows, 1);
 }
 
+// The focus mark starts on "Yes": Enter and Space press the button that has it, Tab, Left and
+// Right move it; y and n answer directly, Escape is No; a click on "No" is No.
 TEST_F(Dialogs, YesNoAnswers) {
   struct Case {
-    int key;  // DirectInput code, or 0 for a click on "No"
+    std::vector<int> keys;  // DirectInput codes; none: a click on "No"
     int answer;
-  } cases[] = {{0x1C, 1}, {0x39, 1}, {0x15, 1}, {0x01, 0}, {0x31, 0}, {0, 0}};
+  } cases[] = {{{0x1C}, 1},       {{0x39}, 1},       {{0x15}, 1},       {{0x01}, 0},
+               {{0x31}, 0},       {{}, 0},           {{0x0F, 0x1C}, 0}, {{0xCD, 0x39}, 0},
+               {{0x0F, 0xCB, 0x1C}, 1}, {{0x0F, 0x15}, 1}};
   for (const Case& c : cases) {
     const uint32_t t = get_time();
     tap(t + 100, 0x2D);  // 'x': no answer
-    if (c.key) {
-      tap(t + 200, c.key);
+    if (!c.keys.empty()) {
+      type(t + 200, c.keys);
     } else {
       // "No" at (width / 2 + 16, ...) of the 176-wide box at (20, 30).
       const int h = text_height();
@@ -154,12 +158,25 @@ TEST_F(Dialogs, YesNoAnswers) {
       click_at(t + 200, mx, my, 20 + 88 + 16 + 10, 30 + 3 * h + 16 - 8 - h - 6 + 5);
     }
     look_at(t + 10);
-    EXPECT_EQ(win_yes_no("Cancel?", 20, 30, 260), c.answer) << "key " << c.key;
+    EXPECT_EQ(win_yes_no("Cancel?", 20, 30, 260), c.answer) << "first key " << (c.keys.empty() ? 0 : c.keys[0]);
     EXPECT_GE(get_time(), t + 200);
     EXPECT_EQ(num_windows, 1);
-    if (c.key == 0x1C) {
+    if (c.keys == std::vector<int>{0x1C}) {
       EXPECT_TRUE(golden_capture("dialog_yes_no.hex"));
     }
+  }
+}
+
+// "Done", the message box's one button, has the focus: Enter and Space close the box too.
+TEST_F(Dialogs, MessageBoxClosesOnEnterAndSpace) {
+  for (int key : {0x1C, 0x39}) {
+    const uint32_t t = get_time();
+    tap(t + 100, key);
+    tap(t + 1000, 0x01);
+    EXPECT_EQ(win_msg("Done?", 20, 30, 260), 0);
+    EXPECT_LT(get_time(), t + 1000) << "key " << key;
+    flush_input_buffer();
+    plat_headless_clear_timeline();
   }
 }
 
