@@ -371,8 +371,7 @@ int windowDrawRectID(int index, int ulx, int uly, int lrx, int lry) {
 }
 
 int windowColorIndex(float r, float g, float b) {
-  const int ri = int(r * 31.0f) & 31, gi = int(g * 31.0f) & 31, bi = int(b * 31.0f) & 31;
-  return colorTable[(ri << 10) | (gi << 5) | bi];
+  return colorTable[colorFloat15(r, g, b)];  // components outside 0..1 are held at the nearer end
 }
 
 int windowFill(float r, float g, float b) {

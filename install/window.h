@@ -147,7 +147,7 @@ int windowDrawRectID(int index, int ulx, int uly, int lrx, int lry);
 int windowFill(float r, float g, float b);
 // Fills a rectangle given in design coordinates with the colour; 1, or 0.
 int windowFillRect(int x, int y, int width, int height, float r, float g, float b);
-// The palette index of a colour given as three components 0-1.
+// The palette index of a colour given as three components 0-1 (outside that range held at 0 or 1).
 int windowColorIndex(float r, float g, float b);
 
 // --- scaling (window.cpp) ---
@@ -168,7 +168,7 @@ enum : int { WINDOW_JUSTIFY_LEFT = 0, WINDOW_JUSTIFY_RIGHT = 1, WINDOW_JUSTIFY_C
 int windowSetFont(int font);
 // The font last set.
 int windowGetFont(void);
-// Stores the text (highlight) colour, components 0-1; 1.
+// Stores the text (highlight) colour, components 0-1 (held in that range); 1.
 int windowSetTextColor(float r, float g, float b);
 int windowSetHighlightColor(float r, float g, float b);
 // The palette index of the text (highlight) colour.

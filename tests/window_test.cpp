@@ -144,6 +144,18 @@ TEST_F(Toolkit, WindowTableByNameWithItsStack) {
   EXPECT_EQ(createWindow("seventeenth", 0, 0, 8, 8, 0, 0), -1);
 }
 
+// A colour component outside 0..1 is held at the nearer end: a little over 1 stays white (it
+// used to wrap around to black), a negative one is 0.
+TEST_F(Toolkit, ColourComponentsAreHeldInRange) {
+  vrk_util::color_pal_member();  // builds the colour table of a grey ramp and a colour cube
+  ASSERT_NE(windowColorIndex(1, 1, 1), windowColorIndex(0, 0, 0));
+  EXPECT_EQ(windowColorIndex(1.05f, 1.05f, 1.05f), windowColorIndex(1, 1, 1));
+  EXPECT_EQ(windowColorIndex(-0.2f, 7.0f, 0.5f), windowColorIndex(0, 1, 0.5f));
+  windowSetTextColor(1.05f, 1.0f, 2.0f);
+  EXPECT_EQ(windowGetTextColor(), windowColorIndex(1, 1, 1));
+  windowSetTextColor(1, 1, 1);
+}
+
 TEST_F(Toolkit, ScalingTakesTheNearestSourcePixel) {
   std::mt19937 rng(3);
   for (int round = 0; round < 300; ++round) {
