@@ -115,6 +115,7 @@ void initWidgets(void) {
   widgetResetTextRegions(0);
   real_win_delete_status_bar("");
   windowSetWidgetsFunc([](int vrkId) { win_delete_widgets(vrkId); });
+  windowSetUpdateWidgetsFunc(update_widgets);
 }
 
 void widgetsClose(void) {
@@ -123,6 +124,7 @@ void widgetsClose(void) {
   real_win_delete_status_bar("");
   for (int i = 0; i < UPDATE_REGIONS_MAX; ++i) win_delete_update_region(i);
   windowSetWidgetsFunc(nullptr);
+  windowSetUpdateWidgetsFunc(nullptr);
 }
 
 int win_delete_widgets(int window) {

@@ -23,6 +23,7 @@
 ManagedWindow windows[WINDOW_MAX];
 int currentWindow = -1;
 uint8_t alphaBlendTable[64][256];
+int (*updateWidgetsFunc)(void) = nullptr;
 
 namespace {
 
@@ -171,6 +172,7 @@ void windowSetWindowFuncs(window_create_fn create, window_select_fn select, wind
 }
 
 void windowSetWidgetsFunc(void (*deleteWidgets)(int vrkId)) { deleteWidgetsFunc = deleteWidgets; }
+void windowSetUpdateWidgetsFunc(int (*updateWidgets)(void)) { updateWidgetsFunc = updateWidgets; }
 
 int windowGetXres(void) { return xres; }
 int windowGetYres(void) { return yres; }

@@ -83,6 +83,9 @@ void windowSetWindowFuncs(window_create_fn create, window_select_fn select, wind
 // Installs the routine deleteWindow runs with the window-system id before the window goes, so
 // that the widgets drawn in it go with it (null: none). The widgets module installs it.
 void windowSetWidgetsFunc(void (*deleteWidgets)(int vrkId));
+// Installs the routine updateWindows runs after the regions, which redraws the widgets' live
+// values (null: none). The widgets module installs it.
+void windowSetUpdateWidgetsFunc(int (*updateWidgets)(void));
 // Allocation adapters to the tagged allocator (tag "window") for the window system.
 void* winMalloc(size_t size);
 void* winRealloc(void* ptr, size_t size);
@@ -350,6 +353,10 @@ int windowRefreshRegions(void);
 // The per-frame dispatch for the window under the mouse (exits first for the regions of the
 // window the mouse left); 0 when switched off or over no managed window.
 int checkAllRegions(void);
+// One pass over every managed window: the mouse dispatched to the regions (checkAllRegions),
+// then the widgets' live values redrawn (update_widgets, when the widgets module is up); the
+// result of checkAllRegions.
+int updateWindows(void);
 // Sends `event` to the named region of the current window as if it happened (6 and above: right
 // button, event - 6); 1, or 0 without such a region.
 int windowActivateRegion(const char* name, int event);

@@ -5,6 +5,9 @@
 
 #include "install/window.h"
 
+// The widgets' redraw that updateWindows runs (window.cpp; null when the widgets are not up).
+extern int (*updateWidgetsFunc)(void);
+
 // The display hook of displayInWindow (window_picture.cpp).
 extern window_display_fn displayWindowFunc;
 

@@ -186,6 +186,32 @@ TEST_F(Widgets, UpdateRegionsPrintTheCallersValues) {
   EXPECT_EQ(win_register_update(id, 0, 0, nullptr, &whole, 0x101, 77), 0);
 }
 
+// updateWindows is one pass over the managed windows: the mouse goes to the regions of the
+// window under it, then the update regions print their values.
+TEST_F(Widgets, UpdateWindowsDispatchesRegionsThenPrintsUpdateRegions) {
+  static std::vector<int> events;
+  events.clear();
+  windowStartRegion(4);
+  windowAddRegionRect(0, 0, 320, 240, 0);
+  windowEndRegion();
+  windowAddRegionName("All");
+  windowAddRegionCfunc("All", [](Region*, void*, int event) { events.push_back(event); }, nullptr);
+  const int id = windowGetVRKID();
+  int32_t value = 42;
+  win_fill(id, 0, 0, 320, 240, 0);
+  ASSERT_EQ(win_register_update(id, 10, 10, nullptr, &value, UPDATE_IN_INT | UPDATE_OUT_INT, 77), 0);
+  mouse_set_position(100, 100);  // over the window
+  EXPECT_EQ(updateWindows(), 1);
+  EXPECT_EQ(events, std::vector<int>{2});  // entered
+  const uint8_t* b = windowGetBuffer();
+  EXPECT_NE(std::count(b + 10 * 320, b + 30 * 320, 77), 0);
+  widgetsClose();
+  win_fill(id, 0, 0, 320, 240, 0);
+  EXPECT_EQ(updateWindows(), 0);  // nothing new for the regions, and no widgets any more
+  EXPECT_EQ(std::count(b + 10 * 320, b + 30 * 320, 77), 0);
+  initWidgets();
+}
+
 // The background field against a model (a string, a cursor and the text Escape returns to) over
 // random keys, for fields from no room to the installer's 259 characters, in a box narrow enough
 // to scroll: after every key the buffer, cursor and length agree with the model, the buffer never
