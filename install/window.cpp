@@ -51,9 +51,14 @@ const ModeEntry kModes[] = {
 constexpr int kModeCount = int(sizeof(kModes) / sizeof(kModes[0]));
 
 void freeSlot(ManagedWindow& w) {
+  // The change count goes on counting over the slot's windows: a region dispatch under way on the
+  // slot (a callback that deleted its own window, or made another in its place) sees a change
+  // and stops before it touches the regions that went.
+  const int changes = w.regionChangeCount + 1;
   std::memset(&w, 0, sizeof w);
   w.id = -1;
   w.xScale = w.yScale = 1.0f;
+  w.regionChangeCount = changes;
 }
 
 bool inUse(int index) { return index >= 0 && index < WINDOW_MAX && windows[index].id != -1; }

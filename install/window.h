@@ -50,7 +50,7 @@ struct ManagedWindow {
   Region** regions;  // slots may be null; owned
   int currentRegion;
   int regionCount;        // slots in regions
-  int regionChangeCount;  // rises whenever regions are deleted
+  int regionChangeCount;  // rises whenever regions are deleted, and when the slot is freed
   WindowButton* buttons;  // owned
   int buttonCount;
   int textX, textY;  // text position in window pixels

@@ -254,6 +254,53 @@ TEST_F(Dialogs, MenuOpenedByItsKeyWalkedAndClosed) {
   EXPECT_EQ(win_register_menu_bar(win, 6, 6, 288, 20, 260, 258), 0);
 }
 
+// The window of a menu bar goes while one of its pull-downs is open (a background process deletes
+// it): the pull-down closes at once with nothing chosen, and nothing touches the bar that went
+// (under the address sanitizer).
+int menu_window = -1;
+uint32_t menu_window_goes_at = 0;
+void delete_menu_window() {
+  if (menu_window != -1 && get_time() >= menu_window_goes_at) {
+    win_delete(menu_window);
+    menu_window = -1;
+  }
+}
+
+TEST_F(Dialogs, AMenuWhoseWindowGoesWhileOpenCloses) {
+  static const char* const file[] = {"Open", "Save", "", "Quit"};
+  for (bool whole_window : {true, false}) {
+    const uint32_t t = get_time();
+    const int win = win_add(10, 10, 300, 200, 256, 0);
+    ASSERT_EQ(win_register_menu_bar(win, 6, 6, 288, text_height() + 6, 260, 258), 0);
+    ASSERT_EQ(win_register_menu_pulldown(win, 8, "File", 289, 4, file, 260, 257), 0);
+    win_draw(win);
+    plat_headless_at_key(t + 100, 0x38, 1);  // Alt-F opens "File"
+    tap(t + 101, 0x21);
+    plat_headless_at_key(t + 120, 0x38, 0);
+    tap(t + 200, 0xD0);  // Down: "Open" lit
+    tap(t + 400, 0x1C);  // Enter, after the window went: nothing to choose
+    menu_window = whole_window ? win : -1;
+    menu_window_goes_at = t + 300;
+    if (whole_window) {
+      add_bk_process(delete_menu_window);
+    } else {
+      static int bar_window;
+      bar_window = win;
+      menu_window_goes_at = t + 300;
+      add_bk_process([] {
+        if (bar_window != -1 && get_time() >= menu_window_goes_at) {
+          win_delete_menu_bar(bar_window);
+          bar_window = -1;
+        }
+      });
+    }
+    EXPECT_EQ(poll_until(t + 600), std::vector<int>{13}) << whole_window;  // the Enter, after the menu ended
+    EXPECT_EQ(num_windows, whole_window ? 1 : 2);
+    if (!whole_window) win_delete(win);
+  }
+  remove_bk_process(delete_menu_window);
+}
+
 TEST_F(Dialogs, TimedMessagesGoAfterTheirTimeOrWhenClicked) {
   int ids[5];
   Rect places[5];

@@ -506,6 +506,49 @@ TEST_F(Toolkit, RegionDispatchFollowsTheMouse) {
   EXPECT_EQ(windowCheckRegionExists("box"), 0);
 }
 
+// A region's callback that deletes its own window ends the dispatch there, at every event (the
+// window's regions are gone: under the address sanitizer, a pass that went on would read them),
+// also when it makes a new window in the same slot.
+TEST_F(Toolkit, ACallbackDeletingItsOwnWindowEndsTheDispatch) {
+  static int deleteAt;
+  static bool recreate;
+  static std::vector<int> events;
+  struct Case {
+    int event;  // the event whose callback deletes the window
+    bool recreate;
+  };
+  for (const Case c : {Case{0, false}, Case{1, false}, Case{2, false}, Case{3, false}, Case{5, false},
+                       Case{0, true}, Case{2, true}}) {
+    deleteAt = c.event;
+    recreate = c.recreate;
+    events.clear();
+    ASSERT_EQ(createWindow("Main", 100, 100, 64, 48, 0, 0), 0);
+    selectWindow("Main");
+    for (const char* name : {"a", "b"}) {  // two regions over each other: the second is never reached
+      windowStartRegion(4);
+      windowAddRegionRect(10, 10, 30, 30, 0);
+      windowEndRegion();
+      windowAddRegionName(name);
+      windowAddRegionCfunc(name, [](Region*, void*, int event) {
+        events.push_back(event);
+        if (event != deleteAt) return;
+        deleteWindow("Main");
+        if (recreate) createWindow("Main", 0, 0, 8, 8, 0, 0);
+      }, nullptr);
+    }
+    auto at = [](int x, int y, int buttons) { windowCheckRegion(0, 100 + x, 100 + y, buttons); };
+    at(15, 15, 0);
+    at(15, 15, MOUSE_LEFT_PRESSED);
+    plat_headless_advance(300);
+    at(15, 15, MOUSE_LEFT_HELD);
+    at(15, 15, 0);
+    at(40, 40, 0);
+    EXPECT_EQ(events.back(), c.event) << c.event;
+    EXPECT_EQ(std::count(events.begin(), events.end(), c.event), 1) << c.event;
+    deleteWindow("Main");
+  }
+}
+
 // A panel's loop: Tab moves on, Up moves back, a click focuses the control under it, and every
 // input code goes to the focused control.
 TEST_F(Toolkit, FocusRingFollowsKeysAndClicks) {
