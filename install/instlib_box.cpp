@@ -5,7 +5,6 @@
 
 #include "color/color.h"
 #include "install/instlib.h"
-#include "vrk/debug.h"
 #include "vrk/intrface.h"
 #include "vrk/mouse.h"
 
@@ -19,10 +18,5 @@ int sprintfBox(const char* format, ...) {
   if (hidden) mouse_show();
   const int shown = win_msg(text, 150, 200, 0x2010000 | colorTable[0x7FFF]);  // white
   if (hidden) mouse_hide();
-  if (shown == -1) {
-    // The user never saw it: the caller hears so, and the debug channel keeps the text.
-    debug_printf("sprintfBox: the message box cannot be shown: %s\n", text);
-    return -1;
-  }
-  return n;
+  return shown == -1 ? -1 : n;  // a box the user never saw is no message
 }

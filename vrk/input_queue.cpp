@@ -208,6 +208,8 @@ void process_bk(void) {
   if (k != -1) VRK_add_input_buffer(k);
 }
 
+void VRK95_close(void) { VRK_add_input_buffer(27); }
+
 void VRK_add_input_buffer(int code) {
   if (code == -1) return;
   if (code == pause_key) {

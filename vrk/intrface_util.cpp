@@ -65,9 +65,8 @@ void wrap_line(const std::string& line, int max_width, std::string* out) {
   *out += cur;
 }
 
-}  // namespace
-
-std::string VRK_intr_wrap(const char* text, int max_width) {
+// The text with its lines broken to be at most max_width wide (text_width).
+std::string wrap(const char* text, int max_width) {
   std::string out;
   std::string line;
   for (const char* p = text;; ++p) {
@@ -81,6 +80,35 @@ std::string VRK_intr_wrap(const char* text, int max_width) {
     }
   }
   return out;
+}
+
+// The text of a dialog broken to fit the screen: the box is the widest line + 32 wide (the screen
+// window, id 0, is as wide as the screen).
+std::string dialog_text(const char* text) { return wrap(text, win_width(0) - 32); }
+
+void box_size(const std::string& lines, int min_inner, int* width, int* height) {
+  int widest = 0;
+  const int n = VRK_intr_lines(lines.c_str(), &widest);
+  *height = (n + 2) * text_height() + 16;
+  *width = std::max(widest + 16, min_inner) + 16;
+}
+
+}  // namespace
+
+void VRK_intr_text_size(const char* text, int min_inner, int* width, int* height) {
+  box_size(dialog_text(text ? text : ""), min_inner, width, height);
+}
+
+int VRK_intr_text_window(const char* text, int x, int y, int colour, int min_inner, int flags) {
+  if (!VRK_win_init_flag || !text) return -1;
+  const std::string lines = dialog_text(text);
+  int width = 0, height = 0;
+  box_size(lines, min_inner, &width, &height);
+  const int id = win_add(x, y, width, height, 256, flags);
+  if (id == -1) return -1;
+  win_border(id);
+  VRK_intr_draw_lines(id, lines.c_str(), 16, 8, colour);
+  return id;
 }
 
 void VRK_intr_draw_lines(int win, const char* text, int x, int y, int colour) {

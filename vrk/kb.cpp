@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "vrk/dxinput.h"
 #include "vrk/input.h"

@@ -8,7 +8,6 @@
 #include "platform/system.h"
 #include "vrk/doscmdln.h"
 #include "vrk/dxinput.h"
-#include "vrk/input.h"
 #include "vrk/svga.h"
 
 intptr_t VRK95_mutex = -1;
@@ -47,8 +46,6 @@ void VRK95_activate(int active) {
 void VRK95_paint(const Rect* r) {
   if (r && VRK95_repaint_func) VRK95_repaint_func(r);
 }
-
-void VRK95_close(void) { VRK_add_input_buffer(27); }
 
 int VRKSystemError(const char* message) {
   plat_show_cursor(1);

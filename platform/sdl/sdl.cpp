@@ -13,9 +13,7 @@
 // for them), with a message on stderr, since a program there would run without a window.
 #include <SDL.h>
 
-#include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -202,8 +200,8 @@ void to_screen(int x, int y, int* sx, int* sy) {
   if (st.window) SDL_GetWindowSize(st.window, &ww, &wh);
   *sx = ww > 0 ? int(int64_t(x) * st.width / ww) : 0;
   *sy = wh > 0 ? int(int64_t(y) * st.height / wh) : 0;
-  *sx = std::clamp(*sx, 0, std::max(0, st.width - 1));
-  *sy = std::clamp(*sy, 0, std::max(0, st.height - 1));
+  *sx = SDL_clamp(*sx, 0, st.width - 1);
+  *sy = SDL_clamp(*sy, 0, st.height - 1);
 }
 
 // The pointer is at window point (x, y): the motion that takes the cursor there is handed on.
@@ -388,14 +386,15 @@ bool start_video() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // Ctrl-C ends the program as it would without SDL
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (named && !forced) {
-      std::fprintf(stderr, "sdl: cannot open the display: %s\n", SDL_GetError());
+      SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "sdl: cannot open the display: %s", SDL_GetError());
       video_refused = true;
     }
     return false;
   }
   const char* driver = SDL_GetCurrentVideoDriver();
   if (!forced && (!driver || !std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy"))) {
-    std::fprintf(stderr, "sdl: cannot open the display (SDL offers only its \"%s\" video, which shows no window)\n",
+    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION,
+                 "sdl: cannot open the display (SDL offers only its \"%s\" video, which shows no window)",
                  driver ? driver : "?");
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     video_refused = true;

@@ -9,7 +9,6 @@
 #include <mmsystem.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/drivers_internal.h"
@@ -48,7 +47,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
       plat_notify_close();
       return 0;
     case WM_DESTROY:
-      if (!st.closing) std::exit(0);  // destroyed under the program: nothing left to show
+      if (!st.closing) plat_notify_close();
       return 0;
     case WM_PAINT: {
       RECT r;
