@@ -69,13 +69,19 @@ int widgetDoInput(void);
 
 // --- the module ---
 // Forgets every update region, text region and text input region and removes the status bar;
-// from now on deleting a managed window deletes its widgets. Called once at start-up.
+// from now on deleting a managed window deletes its widgets, and resizing one takes them along.
+// Called once at start-up.
 void initWidgets(void);
 // Frees the text-region and text-input-region tables and removes the status bar.
 void widgetsClose(void);
 // Deletes a window's text input regions, text regions and update regions, and the status bar
 // when it is drawn there; 1.
 int win_delete_widgets(int window);
+// Takes the widgets of window oldWindow to newWindow (resizeWindow makes a new window), their
+// places scaled from oldWidth x oldHeight to newWidth x newHeight: text regions (and the fields
+// over them: a click-to-edit field's button is registered again there), update regions and the
+// status bar; 1.
+int win_move_widgets(int oldWindow, int newWindow, int oldWidth, int oldHeight, int newWidth, int newHeight);
 // Prints the text centred across the window at y; 1.
 int win_center_str(int window, const char* text, int y, int colour);
 

@@ -261,6 +261,16 @@ int win_add_text_input_region(int textRegionIndex, char* buffer, int maximumLeng
   return index;
 }
 
+void widgetMoveInputButtons(int oldWindow, int newWindow) {
+  for (int i = 1; i <= numTextInputRegions; ++i) {
+    TextInputRegion* rec = inputRegion(i);
+    const TextRegion* r = rec ? textRegion(rec->textRegion) : nullptr;
+    if (!r || r->window != newWindow || rec->button == -1) continue;
+    if (win_button_winID(rec->button) == oldWindow) win_delete_button(rec->button);
+    rec->button = coverWithButton(*r, i);
+  }
+}
+
 int windowAddTextInputRegion(int textRegionIndex, char* buffer, int maximumLength, text_idle_fn idle) {
   return win_add_text_input_region(textRegionIndex, buffer, maximumLength, idle);
 }

@@ -35,6 +35,7 @@ window_create_fn createWindowFunc = nullptr;
 window_select_fn selectWindowFunc = nullptr;
 window_delete_fn deleteWindowFunc = nullptr;
 void (*deleteWidgetsFunc)(int vrkId) = nullptr;
+void (*moveWidgetsFunc)(int oldId, int newId, int oldWidth, int oldHeight, int newWidth, int newHeight) = nullptr;
 int xres = 0, yres = 0;
 
 struct ModeEntry {
@@ -178,6 +179,10 @@ void windowSetWindowFuncs(window_create_fn create, window_select_fn select, wind
 
 void windowSetWidgetsFunc(void (*deleteWidgets)(int vrkId)) { deleteWidgetsFunc = deleteWidgets; }
 void windowSetUpdateWidgetsFunc(int (*updateWidgets)(void)) { updateWidgetsFunc = updateWidgets; }
+void windowSetMoveWidgetsFunc(void (*moveWidgets)(int oldId, int newId, int oldWidth, int oldHeight, int newWidth,
+                                                  int newHeight)) {
+  moveWidgetsFunc = moveWidgets;
+}
 
 int windowGetXres(void) { return xres; }
 int windowGetYres(void) { return yres; }
@@ -276,6 +281,8 @@ int resizeWindow(const char* name, int x, int y, int width, int height) {
   const int ow = w.width, oh = w.height;
   const uint8_t* old = win_get_buf(w.id);
   if (old) drawScaledBuf(win_get_buf(id), width, height, old, ow, oh);
+  // The old window's buttons go before their pictures do; the new window gets its own below.
+  windowUnregisterButtons(w);
   for (int i = 0; i < w.buttonCount; ++i) {
     WindowButton& b = w.buttons[i];
     const int bw = b.width * width / ow, bh = b.height * height / oh;
@@ -301,11 +308,13 @@ int resizeWindow(const char* name, int x, int y, int width, int height) {
     // The bounds follow the points, or the quick test would cut the scaled polygon.
     if (r->minX <= r->maxX) regionSetBound(r);
   }
+  if (moveWidgetsFunc) moveWidgetsFunc(w.id, id, ow, oh, width, height);
   win_delete(w.id);
   w.id = id;
   w.width = width;
   w.height = height;
   w.xScale = w.yScale = 1.0f;
+  windowRegisterButtons(w);
   win_draw(id);
   if (current()) win_show(windows[currentWindow].id);
   return 0;

@@ -86,6 +86,11 @@ void windowSetWidgetsFunc(void (*deleteWidgets)(int vrkId));
 // Installs the routine updateWindows runs after the regions, which redraws the widgets' live
 // values (null: none). The widgets module installs it.
 void windowSetUpdateWidgetsFunc(int (*updateWidgets)(void));
+// Installs the routine resizeWindow runs before the old window goes, which takes the widgets of
+// window-system window oldId to newId, their places scaled from the old size to the new (null:
+// none). The widgets module installs it.
+void windowSetMoveWidgetsFunc(void (*moveWidgets)(int oldId, int newId, int oldWidth, int oldHeight, int newWidth,
+                                                  int newHeight));
 // Allocation adapters to the tagged allocator (tag "window") for the window system.
 void* winMalloc(size_t size);
 void* winRealloc(void* ptr, size_t size);
@@ -113,7 +118,9 @@ int pushWindow(const char* name);
 // Selects the window on top of the stack and drops it; its index, or -1 (empty stack, or the
 // slot was freed or renamed meanwhile).
 int popWindow(void);
-// Moves the named window to a new rectangle, scaling its pixels, buttons and regions; 0, or -1.
+// Moves the named window to a new rectangle (a new window-system window), scaling its pixels,
+// buttons (registered again there, with new ids) and regions, and taking its widgets along; 0, or
+// -1 (no such window, or the new one cannot be made: the old one stays).
 int resizeWindow(const char* name, int x, int y, int width, int height);
 // resizeWindow, keeping design coordinates: the scales become new size / design size; 0, or -1.
 int scaleWindow(const char* name, int x, int y, int width, int height);

@@ -164,6 +164,28 @@ int windowAddButton(const char* name, int x, int y, int width, int height, int f
   return 1;
 }
 
+void windowUnregisterButtons(ManagedWindow& w) {
+  for (int i = 0; i < w.buttonCount; ++i) {
+    if (w.buttons[i].id != -1) win_delete_button(w.buttons[i].id);
+    w.buttons[i].id = -1;
+  }
+}
+
+void windowRegisterButtons(ManagedWindow& w) {
+  for (int i = 0; i < w.buttonCount; ++i) {
+    WindowButton& b = w.buttons[i];
+    b.id = win_register_button(w.id, b.x, b.y, b.width, b.height, -1, -1, -1, -1, b.normal, b.pressed, b.hover,
+                               b.creationFlags);
+    if (b.id == -1) continue;
+    win_register_button_func(b.id, doButtonOn, doButtonOff, doButtonPress, doButtonRelease);
+    if (b.creationFlags & kShaped)
+      win_register_button_mask(b.id, b.normal);
+    else if (b.mask)
+      win_register_button_mask(b.id, b.mask);
+    if (b.rightCallback) win_register_right_button(b.id, -1, -1, doRightButtonPress, doRightButtonRelease);
+  }
+}
+
 int windowAddButtonGfx(const char* name, const char* pressedFile, const char* normalFile, const char* hoverFile) {
   WindowButton* b = findButton(name);
   if (!b) return 0;

@@ -283,6 +283,46 @@ TEST_F(Widgets, EditFieldScrollsGolden) {
 // reads keys from the keyboard until Enter or Escape:
 // Escape puts the text back, Enter keeps it. Deleting the window deletes its fields, telling
 // each delete callback its buffer.
+// resizeWindow makes a new window-system window: the widgets go along to it, at places scaled
+// with the window (here doubled): the text region prints there, the update region too, a click on
+// the field there edits it, and deleting the window deletes them.
+TEST_F(Widgets, AResizedWindowTakesItsWidgetsAlong) {
+  ASSERT_EQ(resizeWindow("Main", 0, 0, 160, 120), 0);  // from a small window, to double it
+  char buffer[9] = "ab";
+  const int region = windowAddTextRegion(8, 8, 60, 0, WINDOW_JUSTIFY_LEFT, 200, 3);
+  const int field = windowAddTextInputRegion(region, buffer, 8, nullptr);
+  int32_t value = 42;
+  ASSERT_EQ(win_register_update(windowGetVRKID(), 8, 40, nullptr, &value, UPDATE_IN_INT | UPDATE_OUT_INT, 77), 0);
+  const int oldId = windowGetVRKID();
+  ASSERT_EQ(resizeWindow("Main", 0, 0, 320, 240), 0);
+  const int id = windowGetVRKID();
+  ASSERT_NE(id, oldId);
+  EXPECT_EQ(textRegions[region - 1].window, id);
+  EXPECT_EQ(textRegions[region - 1].x, 16);
+  EXPECT_EQ(textRegions[region - 1].width, 120);
+  const uint8_t* b = windowGetBuffer();
+  win_fill(id, 0, 0, 320, 240, 0);
+  win_do_updateregions();
+  EXPECT_NE(std::count(b + 80 * 320, b + 100 * 320, 77), 0);  // at y 80
+  EXPECT_EQ(win_print_text_region(region, "x"), 1);
+  EXPECT_NE(std::count(b + 16 * 320, b + 30 * 320, 3), 0);  // the box at y 16
+  mouse_show();
+  mouse_set_position(16 + 100, 16 + 3);  // on the box, past where it was before the resize
+  const uint32_t t0 = get_time();
+  plat_headless_at_mouse(t0 + 5, 0, 0, 1);
+  plat_headless_at_mouse(t0 + 8, 0, 0, 0);
+  plat_headless_at_key(t0 + 20, 0x2D, 1);  // x, Enter
+  plat_headless_at_key(t0 + 25, 0x2D, 0);
+  plat_headless_at_key(t0 + 40, 0x1C, 1);
+  plat_headless_at_key(t0 + 45, 0x1C, 0);
+  while (plat_headless_pending()) get_input();
+  EXPECT_STREQ(buffer, "xab");
+  deleteWindow("Main");
+  EXPECT_EQ(win_print_text_region(region, "x"), 0);
+  EXPECT_EQ(win_delete_text_input_region(field), 0);
+  EXPECT_EQ(win_delete_update_region(0), 0);
+}
+
 TEST_F(Widgets, ModalEditAndDeletionWithTheWindow) {
   char buffer[9] = "ab";
   const int region = windowAddTextRegion(8, 8, 80, 0, WINDOW_JUSTIFY_CENTRE, 200, 3);

@@ -462,6 +462,52 @@ TEST_F(Toolkit, WindowButtonsLookAndReportTheirClicks) {
   EXPECT_EQ(windows[0].buttonCount, 0);
 }
 
+// A resized (or scaled) window's buttons work on its new window: a click on the scaled button
+// reaches its callback, its id is a button of the new window, and deleting it by name takes no
+// other window's button (the old window's ids are free for others once it is gone).
+TEST_F(Toolkit, AResizedWindowKeepsWorkingButtons) {
+  ASSERT_EQ(colorBuildColorTable(cubePalette().data(), nullptr), 0);
+  ASSERT_EQ(createWindow("Main", 80, 40, 160, 80, 0, 0), 0);
+  selectWindow("Main");
+  windowShow();
+  ASSERT_EQ(windowAddButton("ok", 20, 20, 80, 24, 0), 1);
+  static std::vector<int> events;
+  events.clear();
+  windowAddButtonCfunc("ok", [](void*, int event) { events.push_back(event); }, nullptr);
+  windowAddButtonRightCfunc("ok", [](void*, int event) { events.push_back(10 + event); }, nullptr);
+  ASSERT_EQ(resizeWindow("Main", 80, 40, 320, 160), 0);
+  ASSERT_EQ(scaleWindow("Main", 80, 40, 320, 160), 0);
+  windowDraw();
+  EXPECT_EQ(windows[0].buttons[0].x, 40);
+  EXPECT_EQ(windows[0].buttons[0].width, 160);
+  // Another window with a button, made after the old window went.
+  ASSERT_EQ(createWindow("Other", 400, 300, 100, 60, 0, 0), 1);
+  selectWindow("Other");
+  windowShow();
+  ASSERT_EQ(windowAddButton("x", 10, 10, 40, 20, 0), 1);
+  windowAddButtonCfunc("x", [](void*, int event) { events.push_back(100 + event); }, nullptr);
+  selectWindow("Main");
+  mouse_show();
+  auto step = [](int dx, int dy, int buttons) {
+    plat_headless_mouse(dx, dy, buttons);
+    for (int i = 0; i < 3; ++i) get_input();
+  };
+  mouse_set_position(80 + 5, 40 + 5);
+  step(0, 0, 0);
+  step(40 + 60, 40 + 20, 0);  // onto the scaled button: (40, 40) to (200, 88) in the window
+  step(0, 0, 1);
+  step(0, 0, 0);
+  step(0, 0, 2);
+  step(0, 0, 0);
+  EXPECT_EQ(events, (std::vector<int>{2, 0, 1, 10, 11}));
+  EXPECT_EQ(windowDeleteButton("ok"), 1);
+  events.clear();
+  step(400 + 20 - 185, 300 + 20 - 105, 0);  // onto "x" of the other window
+  step(0, 0, 1);
+  step(0, 0, 0);
+  EXPECT_EQ(events, (std::vector<int>{102, 100, 101}));  // still there
+}
+
 // The regions' mouse dispatch over a scripted mouse path: entering, a press held past the hold
 // time (one held event), the release inside; a press outside dragged in sends only the enter until
 // every button is up; leaving sends the exit; a callback deleting a region ends the pass.
