@@ -145,7 +145,7 @@ extern int BTIRactive;
 
 // Makes a click-to-edit field over text region `textRegion` editing `buffer` (room for
 // maximumLength + 1 bytes); a click on the box starts a modal edit. Its index, or 0 when the text
-// region is not in use.
+// region is not in use or its box does not lie wholly inside its window (it could not be clicked).
 int win_add_text_input_region(int textRegion, char* buffer, int maximumLength, text_idle_fn idle);
 int windowAddTextInputRegion(int textRegion, char* buffer, int maximumLength, text_idle_fn idle);
 // Starts the modal edit of a field as a click would; returns when Enter or Escape ends it. 1, or
@@ -153,7 +153,7 @@ int windowAddTextInputRegion(int textRegion, char* buffer, int maximumLength, te
 int windowSelectTextInputRegion(int index);
 // The release routine of a field's button: runs the modal edit of field code - 0x400.
 void textInputRegionDispatch(int button, int code);
-// Calls the field's delete callback, frees the field and its text region; 1, or 0.
+// Calls the field's delete callback, frees the field, its button and its text region; 1, or 0.
 int win_delete_text_input_region(int index);
 // Deletes every field whose box is in window `window`; 1.
 int win_delete_all_text_input_regions(int window);

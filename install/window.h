@@ -299,7 +299,8 @@ Region* windowRegionAt(int index, int x, int y);
 void setButtonGFX(int width, int height, uint8_t* normal, uint8_t* pressed, uint8_t* hover);
 // Makes a button at design (x, y, width, height), or replaces the one of that name in place; flags
 // go to the window system (0x20: pictures drawn with transparency, started clear, the normal
-// picture its mask; otherwise the default look). 0 only when no window is current.
+// picture its mask; otherwise the default look). 1, or 0 when no window is current or the
+// button would not lie wholly inside the window (then no button of that name is left).
 int windowAddButton(const char* name, int x, int y, int width, int height, int flags);
 // Loads each given picture file, scaled to the button, as its pressed, normal and hover picture
 // (a file that does not load leaves its picture), then redraws the button.

@@ -158,6 +158,18 @@ int windowAddButton(const char* name, int x, int y, int width, int height, int f
   }
   b->id = win_register_button(w->id, b->x, b->y, b->width, b->height, -1, -1, -1, -1, b->normal, b->pressed,
                               nullptr, flags);
+  if (b->id == -1) {
+    // Not wholly inside the window: the window system makes no button there, so neither do we
+    // (a record without one would be dead, yet answer to its name).
+    freePictures(*b, true);
+    const int at = int(b - w->buttons);
+    std::memmove(b, b + 1, sizeof(WindowButton) * size_t(w->buttonCount - at - 1));
+    if (--w->buttonCount == 0) {
+      MYFREE(w->buttons, kTag);
+      w->buttons = nullptr;
+    }
+    return 0;
+  }
   win_register_button_func(b->id, doButtonOn, doButtonOff, doButtonPress, doButtonRelease);
   b->stateFlags |= 1;
   if (flags & kShaped) win_register_button_mask(b->id, b->normal);

@@ -462,6 +462,21 @@ TEST_F(Toolkit, WindowButtonsLookAndReportTheirClicks) {
   EXPECT_EQ(windows[0].buttonCount, 0);
 }
 
+// A button not wholly inside its window is refused (it could never be clicked), and replacing a
+// button by one outside leaves none of that name.
+TEST_F(Toolkit, AButtonNotWhollyInsideItsWindowIsRefused) {
+  ASSERT_EQ(colorBuildColorTable(cubePalette().data(), nullptr), 0);
+  ASSERT_EQ(createWindow("Main", 80, 40, 160, 80, 0, 0), 0);
+  selectWindow("Main");
+  EXPECT_EQ(windowAddButton("edge", 150, 10, 20, 10, 0), 0);
+  EXPECT_EQ(windowAddButton("below", 10, 75, 20, 10, 0x20), 0);
+  EXPECT_EQ(windows[0].buttonCount, 0);
+  ASSERT_EQ(windowAddButton("ok", 10, 10, 20, 10, 0), 1);
+  EXPECT_EQ(windowAddButton("ok", -5, 10, 20, 10, 0), 0);
+  EXPECT_EQ(windowGetButtonID("ok"), -1);
+  EXPECT_EQ(windows[0].buttonCount, 0);
+}
+
 // A resized (or scaled) window's buttons work on its new window: a click on the scaled button
 // reaches its callback, its id is a button of the new window, and deleting it by name takes no
 // other window's button (the old window's ids are free for others once it is gone).
