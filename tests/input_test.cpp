@@ -214,18 +214,21 @@ void on_idle() {
 // the handlers the program entry registers, and the program goes on (the process used to end at
 // once, in the middle of whatever it was doing).
 TEST_F(Input, ClosingTheWindowIsEscapeWhereTheProgramPolls) {
-  EXPECT_EXIT(
-      {
-        static std::vector<int> codes;
-        plat_headless_at_close(1100);
-        tap(1200, 0x1E);
-        VRK95_WinMain("", 1, [](int, char**) {
-          for (const auto& [t, c] : poll(1001, 1300)) codes.push_back(c);
-          return 0;
-        });
-        std::_Exit(codes == std::vector<int>{27, 'a'} ? 42 : 1);  // no exit handlers in this child
-      },
-      ::testing::ExitedWithCode(42), "");
+  static bool registered;
+  static std::vector<int> codes;
+  registered = false;
+  codes.clear();
+  VRK95_WinMain("", 1, [](int, char**) {
+    // Without a close handler the driver would end this process: nothing is closed then.
+    registered = plat_get_handlers()->close != nullptr;
+    if (!registered) return 0;
+    plat_headless_at_close(1100);
+    tap(1200, 0x1E);
+    for (const auto& [t, c] : poll(1001, 1300)) codes.push_back(c);
+    return 0;
+  });
+  EXPECT_TRUE(registered);
+  EXPECT_EQ(codes, (std::vector<int>{27, 'a'}));
 }
 
 // The system refuses the mouse (and keyboard) to a program started behind another: the window
