@@ -126,7 +126,10 @@ struct plat_driver {
 // One entry of the driver table.
 struct plat_driver_entry {
   const char* name;
-  int (*available)(void);            // 1 when the driver can run here
+  // 1 when the driver can run here, 0 when not, -1 when the system's display is there but the
+  // driver cannot reach it (the default choice then fails rather than fall back to a driver that
+  // shows nothing)
+  int (*available)(void);
   int (*create)(plat_driver* out);   // fills every slot of the record; 0 / -1
 };
 
@@ -141,7 +144,8 @@ struct plat_handlers {
 // The driver table, ending with a null name.
 const plat_driver_entry* plat_driver_table(void);
 // The current driver, created on first use: VRK_VIDEO names it; otherwise the first available of
-// win32, sdl, headless. Null when the named or every driver fails to start.
+// win32, sdl, headless. Null when the named or every driver fails to start, or when a driver
+// before the first available one found the system's display but could not reach it.
 plat_driver* plat_driver_get(void);
 // Name of the driver plat_driver_get would pick, without starting it.
 const char* plat_driver_choice(void);

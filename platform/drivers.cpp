@@ -46,13 +46,16 @@ const plat_driver_entry* find(const char* name) {
 const plat_driver_entry* default_entry() {
   const char* env = std::getenv("VRK_VIDEO");
   if (env && *env) return find(env);
-  for (const plat_driver_entry* e = kTable; e->name; ++e)
-    if (e->available()) return e;
+  for (const plat_driver_entry* e = kTable; e->name; ++e) {
+    const int a = e->available();
+    if (a > 0) return e;
+    if (a < 0) return nullptr;  // the system's display is there but cannot be reached: no fallback
+  }
   return nullptr;
 }
 
 bool start(const plat_driver_entry* e) {
-  if (!e || !e->available()) return false;
+  if (!e || e->available() <= 0) return false;
   plat_driver d{};
   if (e->create(&d) != 0) return false;
   current = d;

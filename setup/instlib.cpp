@@ -122,7 +122,7 @@ int sprintfBox(const char* format, ...) {
   va_end(args);
   const int hidden = mouse_hidden();
   if (hidden) mouse_show();
-  win_msg(text, 150, 200, 0x2010000 | colorTable[0x7FFF]);  // white
+  const int shown = win_msg(text, 150, 200, 0x2010000 | colorTable[0x7FFF]);  // white
   if (hidden) mouse_hide();
-  return n;
+  return shown == -1 ? -1 : n;  // a box the user never saw is no message
 }

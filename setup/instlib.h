@@ -25,5 +25,5 @@ int createDimmedWindow(const char* name, int x, int y, int width, int height, fl
 int windowAddTranslucentButton(const char* name, int x, int y, int width, int height, int flags, int pitch);
 // The installer's message box: formats like printf (at most 1023 characters), shows the text,
 // showing the mouse for the time of the box, and returns when the user dismisses it; the
-// formatted length.
+// formatted length, or -1 when the box cannot be shown.
 int sprintfBox(const char* format, ...) __attribute__((format(printf, 1, 2)));

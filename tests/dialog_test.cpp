@@ -135,16 +135,20 @@ TEST_F(Dialogs, MessageBoxByMouseIgnoresAPressDraggedOff) {
   EXPECT_EQ(num_windows, 1);
 }
 
+// The focus mark starts on "Yes": Enter and Space press the button that has it, Tab, Left and
+// Right move it; y and n answer directly, Escape is No; a click on "No" is No.
 TEST_F(Dialogs, YesNoAnswers) {
   struct Case {
-    int key;  // DirectInput code, or 0 for a click on "No"
+    std::vector<int> keys;  // DirectInput codes; none: a click on "No"
     int answer;
-  } cases[] = {{0x1C, 1}, {0x39, 1}, {0x15, 1}, {0x01, 0}, {0x31, 0}, {0, 0}};
+  } cases[] = {{{0x1C}, 1},       {{0x39}, 1},       {{0x15}, 1},       {{0x01}, 0},
+               {{0x31}, 0},       {{}, 0},           {{0x0F, 0x1C}, 0}, {{0xCD, 0x39}, 0},
+               {{0x0F, 0xCB, 0x1C}, 1}, {{0x0F, 0x15}, 1}};
   for (const Case& c : cases) {
     const uint32_t t = get_time();
     tap(t + 100, 0x2D);  // 'x': no answer
-    if (c.key) {
-      tap(t + 200, c.key);
+    if (!c.keys.empty()) {
+      type(t + 200, c.keys);
     } else {
       // "No" at (width / 2 + 16, ...) of the 176-wide box at (20, 30).
       const int h = text_height();
@@ -153,13 +157,57 @@ TEST_F(Dialogs, YesNoAnswers) {
       click_at(t + 200, mx, my, 20 + 88 + 16 + 10, 30 + 3 * h + 16 - 8 - h - 6 + 5);
     }
     look_at(t + 10);
-    EXPECT_EQ(win_yes_no("Cancel?", 20, 30, 260), c.answer) << "key " << c.key;
+    EXPECT_EQ(win_yes_no("Cancel?", 20, 30, 260), c.answer) << "first key " << (c.keys.empty() ? 0 : c.keys[0]);
     EXPECT_GE(get_time(), t + 200);
     EXPECT_EQ(num_windows, 1);
-    if (c.key == 0x1C) {
+    if (c.keys == std::vector<int>{0x1C}) {
       EXPECT_TRUE(golden_capture("dialog_yes_no.hex"));
     }
   }
+}
+
+// "Done", the message box's one button, has the focus: Enter and Space close the box too.
+TEST_F(Dialogs, MessageBoxClosesOnEnterAndSpace) {
+  for (int key : {0x1C, 0x39}) {
+    const uint32_t t = get_time();
+    tap(t + 100, key);
+    tap(t + 1000, 0x01);
+    EXPECT_EQ(win_msg("Done?", 20, 30, 260), 0);
+    EXPECT_LT(get_time(), t + 1000) << "key " << key;
+    flush_input_buffer();
+    plat_headless_clear_timeline();
+  }
+}
+
+// A line wider than the screen is broken between words, and a word wider than the screen (a long
+// path) inside itself: the box fits the screen and is shown. A box taller than the screen is not
+// shown, and the caller hears so.
+TEST_F(Dialogs, LongTextsAreWrappedToFitTheScreenAndATooTallOneIsRefused) {
+  const char* text =
+      "Cannot open C:\\GAMES\\SOMEWHERE\\AN_EXTRAORDINARILY_LONG_FOLDER_NAME\\DATA\\LEVELS\\LEVEL01.DAT "
+      "for writing: the disk may be full or write-protected.";
+  tap(t0 + 200, 0x01);
+  look_at(t0 + 100);
+  EXPECT_EQ(win_msg(text, 150, 30, 260), 0);
+  EXPECT_TRUE(golden_capture("dialog_msg_wrapped.hex"));
+  EXPECT_LE(capture_rect.lrx - capture_rect.ulx + 1, kW);
+  EXPECT_GT(capture_rect.lry - capture_rect.uly + 1, 5 * text_height());  // several lines
+  int w = 0, h = 0;
+  ASSERT_EQ(win_dialog_size(text, 0, &w, &h), 0);
+  EXPECT_EQ(w, capture_rect.lrx - capture_rect.ulx + 1);
+  EXPECT_EQ(h, capture_rect.lry - capture_rect.uly + 1);
+
+  const uint32_t t = get_time();
+  tap(t + 100, 0x1C);
+  EXPECT_EQ(win_yes_no(text, 150, 30, 260), 1);
+  EXPECT_EQ(num_windows, 1);
+
+  std::string tall;
+  for (int i = 0; i < kH / text_height(); ++i) tall += "line\n";
+  tap(get_time() + 100, 0x1C);
+  EXPECT_EQ(win_msg(tall.c_str(), 0, 0, 260), -1);
+  EXPECT_EQ(win_yes_no(tall.c_str(), 0, 0, 260), -1);
+  EXPECT_EQ(num_windows, 1);
 }
 
 TEST_F(Dialogs, MenuOpenedByItsKeyWalkedAndClosed) {
@@ -203,6 +251,53 @@ TEST_F(Dialogs, MenuOpenedByItsKeyWalkedAndClosed) {
   EXPECT_EQ(poll_until(t0 + 2100), (std::vector<int>{289, 3}));
   win_delete_menu_bar(win);
   EXPECT_EQ(win_register_menu_bar(win, 6, 6, 288, 20, 260, 258), 0);
+}
+
+// The window of a menu bar goes while one of its pull-downs is open (a background process deletes
+// it): the pull-down closes at once with nothing chosen, and nothing touches the bar that went
+// (under the address sanitizer).
+int menu_window = -1;
+uint32_t menu_window_goes_at = 0;
+void delete_menu_window() {
+  if (menu_window != -1 && get_time() >= menu_window_goes_at) {
+    win_delete(menu_window);
+    menu_window = -1;
+  }
+}
+
+TEST_F(Dialogs, AMenuWhoseWindowGoesWhileOpenCloses) {
+  static const char* const file[] = {"Open", "Save", "", "Quit"};
+  for (bool whole_window : {true, false}) {
+    const uint32_t t = get_time();
+    const int win = win_add(10, 10, 300, 200, 256, 0);
+    ASSERT_EQ(win_register_menu_bar(win, 6, 6, 288, text_height() + 6, 260, 258), 0);
+    ASSERT_EQ(win_register_menu_pulldown(win, 8, "File", 289, 4, file, 260, 257), 0);
+    win_draw(win);
+    plat_headless_at_key(t + 100, 0x38, 1);  // Alt-F opens "File"
+    tap(t + 101, 0x21);
+    plat_headless_at_key(t + 120, 0x38, 0);
+    tap(t + 200, 0xD0);  // Down: "Open" lit
+    tap(t + 400, 0x1C);  // Enter, after the window went: nothing to choose
+    menu_window = whole_window ? win : -1;
+    menu_window_goes_at = t + 300;
+    if (whole_window) {
+      add_bk_process(delete_menu_window);
+    } else {
+      static int bar_window;
+      bar_window = win;
+      menu_window_goes_at = t + 300;
+      add_bk_process([] {
+        if (bar_window != -1 && get_time() >= menu_window_goes_at) {
+          win_delete_menu_bar(bar_window);
+          bar_window = -1;
+        }
+      });
+    }
+    EXPECT_EQ(poll_until(t + 600), std::vector<int>{13}) << whole_window;  // the Enter, after the menu ended
+    EXPECT_EQ(num_windows, whole_window ? 1 : 2);
+    if (!whole_window) win_delete(win);
+  }
+  remove_bk_process(delete_menu_window);
 }
 
 TEST_F(Dialogs, TimedMessagesGoAfterTheirTimeOrWhenClicked) {

@@ -24,7 +24,7 @@ void on_paint(int ulx, int uly, int lrx, int lry) {
   VRK95_paint(&r);
 }
 // The driver's calls into the window system, as the program entry registers them.
-const plat_handlers kHandlers = {VRK95_activate, on_paint, nullptr};
+const plat_handlers kHandlers = {VRK95_activate, on_paint, VRK95_close};
 
 constexpr int kW = 160, kH = 120;
 
@@ -208,6 +208,87 @@ void on_idle() {
   int w, h, pitch, bpp;
   auto* fb = const_cast<uint8_t*>(plat_headless_pixels(&w, &h, &pitch, &bpp));
   std::memset(fb, 77, size_t(pitch) * size_t(h));
+}
+
+// Closing the program's window reaches the program as Escape where it polls for input, through
+// the handlers the program entry registers, and the program goes on (the process used to end at
+// once, in the middle of whatever it was doing).
+TEST_F(Input, ClosingTheWindowIsEscapeWhereTheProgramPolls) {
+  static bool registered;
+  static std::vector<int> codes;
+  registered = false;
+  codes.clear();
+  VRK95_WinMain("", 1, [](int, char**) {
+    // Without a close handler the driver would end this process: nothing is closed then.
+    registered = plat_get_handlers()->close != nullptr;
+    if (!registered) return 0;
+    plat_headless_at_close(1100);
+    tap(1200, 0x1E);
+    for (const auto& [t, c] : poll(1001, 1300)) codes.push_back(c);
+    return 0;
+  });
+  EXPECT_TRUE(registered);
+  EXPECT_EQ(codes, (std::vector<int>{27, 'a'}));
+}
+
+// The system refuses the mouse (and keyboard) to a program started behind another: the window
+// system starts all the same, and takes both when the program is activated.
+TEST_F(Input, DevicesRefusedAtStartAreTakenOnActivation) {
+  win_exit();
+  plat_headless_fail(PLAT_HEADLESS_FAIL_MOUSE | PLAT_HEADLESS_FAIL_KEYBOARD);
+  ASSERT_EQ(start(kW, kH), WIN_OK);
+  EXPECT_EQ(mouse_query_exist(), 1);
+  EXPECT_EQ(plat_headless_mouse_acquired(), 0);
+  plat_headless_fail(0);
+  mouse_show();
+  int x0, y0;
+  mouse_get_position(&x0, &y0);
+  plat_headless_at_focus(1100, 0);
+  plat_headless_at_focus(1200, 1);
+  plat_headless_at_mouse(1300, 5, 7, 1);
+  plat_headless_at_mouse(1310, 0, 0, 0);
+  tap(1400, 0x30);
+  auto got = poll(1001, 1500);
+  EXPECT_EQ(plat_headless_mouse_acquired(), 1);
+  EXPECT_EQ(plat_headless_keyboard_acquired(), 1);
+  int x, y;
+  mouse_get_position(&x, &y);
+  EXPECT_EQ(x - x0, 5);
+  EXPECT_EQ(y - y0, 7);
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(got.back().second, 'b');
+}
+
+// A held lock key toggles its lock once, however long it repeats; and a lock toggled in another
+// program while this one was in the background is taken as the system has it on return.
+TEST_F(Input, AHeldLockKeyTogglesOnceAndTheLocksFollowTheSystemOnReturn) {
+  plat_headless_at_key(1100, 0x3A, 1);  // Caps Lock held through the repeat delay and four repeats
+  plat_headless_at_key(1900, 0x3A, 0);
+  tap(1950, 0x1E);
+  plat_headless_at_key(2000, 0x45, 1);  // Num Lock held the same
+  plat_headless_at_key(2800, 0x45, 0);
+  tap(2850, 0x48);  // keypad 8
+  auto got = poll(1001, 2900);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].second, 'A');
+  EXPECT_EQ(got[1].second, '8');
+  // Away, the user turns Caps Lock off and leaves Num Lock on.
+  plat_headless_at_focus(3000, 0);
+  plat_headless_at_focus(3100, 1);
+  plat_headless_set_lock_keys(KB_NUM_LOCK);
+  tap(3200, 0x1E);
+  tap(3300, 0x48);
+  got = poll(2901, 3400);
+  plat_headless_set_lock_keys(0);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].second, 'a');
+  EXPECT_EQ(got[1].second, '8');
+  plat_headless_at_focus(3500, 0);  // and now both off
+  plat_headless_at_focus(3600, 1);
+  tap(3700, 0x48);
+  got = poll(3401, 3800);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].second, 328);  // Up
 }
 
 TEST_F(Input, FocusLossParksReleasesTheDevicesAndRepaintsOnReturn) {

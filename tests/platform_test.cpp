@@ -70,7 +70,7 @@ TEST(Contract, EveryDriverInTheTableFillsEverySlot) {
   plat_driver_shutdown();
   int created = 0;
   for (const plat_driver_entry* e = plat_driver_table(); e->name; ++e) {
-    if (!e->available()) continue;
+    if (e->available() <= 0) continue;
     plat_driver r;
     std::memset(static_cast<void*>(&r), 0, sizeof r);
     ASSERT_EQ(e->create(&r), 0) << e->name;
@@ -319,22 +319,100 @@ TEST(SdlInput, ReadsRefreshDropRepeatsAndUnacquiredInput) {
   ASSERT_EQ(test_sdl_key(5, 1, 0), 1);  // B down, three repeats, up
   for (int i = 0; i < 3; ++i) test_sdl_key(5, 1, 1);
   ASSERT_EQ(test_sdl_key(5, 0, 0), 1);
-  ASSERT_EQ(test_sdl_motion(5, -3), 1);
-  ASSERT_EQ(test_sdl_motion(1, 1), 1);
+  ASSERT_EQ(test_sdl_pointer(650, 474), 1);  // screen (325, 237), then (326, 238)
+  ASSERT_EQ(test_sdl_pointer(653, 477), 1);
   EXPECT_EQ(plat_wait_events(60000), 1);  // something is waiting: no sleep
   std::vector<int> keys;
   plat_key_event ev;
   while (plat_read_key(&ev)) keys.push_back(ev.code << 1 | ev.down);  // no pump in between
   EXPECT_EQ(keys, (std::vector<int>{0x30 << 1 | 1, 0x30 << 1}));
   ASSERT_EQ(plat_read_mouse(&m), 1);
-  EXPECT_EQ((std::vector{m.dx, m.dy}), (std::vector{3, -1}));
+  EXPECT_EQ((std::vector{m.dx, m.dy}), (std::vector{6, -2}));  // from the screen's centre
   ASSERT_EQ(d->acquire_mouse(0), 1);
-  test_sdl_motion(40, 40);
+  test_sdl_pointer(80, 80);
   EXPECT_EQ(plat_read_mouse(&m), 0);
   ASSERT_EQ(d->acquire_mouse(1), 1);
   ASSERT_EQ(plat_read_mouse(&m), 1);
   EXPECT_EQ((std::vector{m.dx, m.dy}), (std::vector{0, 0}));
   VRK95_reset_mode();
+  plat_driver_shutdown();
+}
+
+// The pointer's absolute place moves the cursor (tablets, remote desktops, synthetic motion give
+// no relative motion): each read hands on the motion from where the cursor is to the screen pixel
+// under the pointer, kept on the screen. A press and release between two reads is a click.
+TEST(SdlInput, AbsolutePointerMovesTheCursorAndATapBetweenReadsIsAClick) {
+  if (!std::getenv("SDL_VIDEODRIVER")) set_env("SDL_VIDEODRIVER", "dummy");
+  set_env("VRK_SCALE", "2");
+  if (plat_driver_select("sdl") != 0) GTEST_SKIP() << "SDL video cannot start here";
+  plat_driver* d = plat_driver_get();
+  ASSERT_EQ(init_mode_640_480(), 0);
+  ASSERT_EQ(d->input_init(), 1);
+  ASSERT_EQ(d->acquire_mouse(1), 1);
+  plat_mouse_state m{};
+  int x = 320, y = 240;  // where the window system starts its cursor
+  auto read = [&] {
+    m = {};
+    EXPECT_EQ(plat_read_mouse(&m), 1);
+    x += m.dx;
+    y += m.dy;
+  };
+  ASSERT_EQ(test_sdl_pointer(201, 99), 1);
+  read();
+  EXPECT_EQ((std::vector{x, y}), (std::vector{100, 49}));
+  ASSERT_EQ(test_sdl_pointer(5000, -300), 1);  // beyond the window: the nearest screen pixel
+  read();
+  EXPECT_EQ((std::vector{x, y}), (std::vector{639, 0}));
+  ASSERT_EQ(test_sdl_button(1, 1, 40, 60), 1);  // tap at (20, 30)
+  ASSERT_EQ(test_sdl_button(1, 0, 40, 60), 1);
+  read();
+  EXPECT_EQ((std::vector{x, y, int(m.left), int(m.right)}), (std::vector{20, 30, 1, 0}));
+  read();
+  EXPECT_EQ((std::vector{x, y, int(m.left), int(m.right)}), (std::vector{20, 30, 0, 0}));
+  ASSERT_EQ(test_sdl_button(3, 1, 40, 60), 1);  // right held over two reads
+  read();
+  EXPECT_EQ(int(m.right), 1);
+  read();
+  EXPECT_EQ(int(m.right), 1);
+  ASSERT_EQ(test_sdl_button(3, 0, 40, 60), 1);
+  read();
+  EXPECT_EQ(int(m.right), 0);
+  // Lost while not acquired, and the cursor goes where the pointer is at the next motion.
+  ASSERT_EQ(d->acquire_mouse(0), 1);
+  test_sdl_pointer(600, 400);
+  test_sdl_button(1, 1, 600, 400);
+  test_sdl_button(1, 0, 600, 400);
+  ASSERT_EQ(d->acquire_mouse(1), 1);
+  read();
+  EXPECT_EQ((std::vector{m.dx, m.dy, int(m.left)}), (std::vector{0, 0, 0}));
+  ASSERT_EQ(test_sdl_pointer(602, 402), 1);
+  read();
+  EXPECT_EQ((std::vector{x, y}), (std::vector{301, 201}));
+  VRK95_reset_mode();
+  plat_driver_shutdown();
+}
+
+// A display is named but SDL cannot reach it: the sdl driver is not available and the default
+// choice fails (the program says so and ends) instead of running with no window, in SDL's
+// off-screen video or on the memory driver.
+TEST(SdlDriver, ANamedDisplayThatCannotBeReachedIsAClearFailure) {
+  const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "VRK_VIDEO"};
+  std::vector<std::string> saved;
+  std::vector<bool> had;
+  for (const char* n : names) {
+    const char* v = std::getenv(n);
+    had.push_back(v != nullptr);
+    saved.push_back(v ? v : "");
+  }
+  plat_driver_shutdown();
+  set_env("DISPLAY", ":4093");  // no such server
+  set_env("WAYLAND_DISPLAY", nullptr);
+  set_env("SDL_VIDEODRIVER", nullptr);
+  set_env("VRK_VIDEO", nullptr);
+  EXPECT_EQ(plat_sdl_available(), -1);
+  EXPECT_EQ(plat_driver_choice(), nullptr);
+  EXPECT_EQ(plat_driver_select(nullptr), -1);
+  for (size_t i = 0; i < saved.size(); ++i) set_env(names[i], had[i] ? saved[i].c_str() : nullptr);
   plat_driver_shutdown();
 }
 #endif

@@ -251,6 +251,67 @@ TEST_F(Devices, ButtonsAndKeysRepeatOnTheClock) {
 
 // --- list devices ---
 
+// A callback that deletes its own device (deleteScrollDevice or cleanupScrollDevice) ends the
+// routine that called it, which touches the device no more (under the address sanitizer): the
+// thumb callback from a click on a button, a drag, a key, a position set, and the draw callback.
+TEST_F(Devices, ACallbackMayDeleteItsScrollDevice) {
+  static ScrollDevice* victim;
+  static bool withPictures;
+  const std::vector<uint8_t> upN(100, 11), upP(100, 12), downN(100, 13), downP(100, 14), thumb(40, kThumbColour);
+  auto make = [&](bool dropOnDraw) {
+    ScrollDevice* d = createScrollDevice(100, 20, 10, 100, SCROLL_VERTICAL);
+    auto drop = [](int) {
+      withPictures ? deleteScrollDevice(victim) : cleanupScrollDevice(victim);
+      victim = nullptr;
+    };
+    auto dropDraw = [](int, int, int, int) {
+      if (!victim) return;
+      withPictures ? deleteScrollDevice(victim) : cleanupScrollDevice(victim);
+      victim = nullptr;
+    };
+    setScrollDeviceUpButton(d, upN.data(), upP.data(), 100, 10, 10, 10, 10);
+    setScrollDeviceDownButton(d, downN.data(), downP.data(), 100, 120, 10, 10, 10);
+    setScrollDeviceThumbButton(d, thumb.data(), 10, 4, 10);
+    setScrollDivisions(d, 40, 5);
+    setThumbPosition(d, 10);
+    setScrollDeviceCallbacks(d, drop, trackFill, dropOnDraw ? dropDraw : noDraw);
+    victim = d;
+    return d;
+  };
+  for (bool pictures : {false, true}) {
+    withPictures = pictures;
+    ScrollDevice* d = make(false);
+    at(now + 40);
+    mouse(105, 125, 1);  // the down button
+    doScrollDeviceInterface(d);
+    EXPECT_EQ(victim, nullptr);
+    at(now + 40);
+    mouse(105, 0, 0);
+    d = make(false);
+    at(now + 40);
+    mouse(105, 20 + d->thumbOffset + 1, 1);  // take the thumb, then drag it
+    doScrollDeviceInterface(d);
+    at(now + 40);
+    mouse(105, 90, 1);
+    doScrollDeviceInterface(d);
+    EXPECT_EQ(victim, nullptr);
+    at(now + 40);
+    mouse(105, 0, 0);
+    doScrollDeviceKeyHandling(make(false), 0x150, SCROLL_KEYS_ARROWS);
+    EXPECT_EQ(victim, nullptr);
+    setThumbPosition(make(false), 3);
+    EXPECT_EQ(victim, nullptr);
+    setScrollDeviceButtons(make(true), 1, 0);
+    EXPECT_EQ(victim, nullptr);
+    d = make(true);
+    at(now + 40);
+    mouse(105, 15, 1);  // the up button, whose pressed look is drawn first
+    doScrollDeviceInterface(d);
+    EXPECT_EQ(victim, nullptr);
+    mouse(105, 0, 0);
+  }
+}
+
 class Lists : public Devices {
  protected:
   int th = 0;
@@ -391,6 +452,76 @@ TEST_F(Lists, TypeAhead) {
 
 // A second click on the selected topic within 250 ms is a double click; later it is not, and the
 // timing starts again from it. With multiple select every click re-sends the selection.
+// A callback that deletes its own list (deleteListDevice or cleanupListDevice) ends the routine
+// that called it, which touches the list no more (under the address sanitizer): the selection
+// from a click, an arrow, type-ahead and a pick, a double click, the timed selection, and the
+// thumb callback of a selection moving out of view.
+TEST_F(Lists, ACallbackMayDeleteItsList) {
+  static ListDevice* victim;
+  static bool cleanup;
+  const std::vector<const char*> topics = {"one", "two", "three", "four", "five", "six"};
+  auto drop = [](int) {
+    cleanup ? cleanupListDevice(victim) : deleteListDevice(victim);
+    victim = nullptr;
+  };
+  auto fresh = [&](int selection) {
+    ListDevice* l = make(topics);
+    if (selection >= 0) selectListItem(l, selection);
+    setListDeviceCallbacks(l, drop, nullptr, nullptr);
+    victim = l;
+    return l;
+  };
+  for (bool c : {false, true}) {
+    cleanup = c;
+    ListDevice* l = fresh(-1);
+    uint32_t t = now + 40;
+    at(t);
+    mouse(20, 12, 1);  // the press selects
+    doListDeviceInterface(l);
+    EXPECT_EQ(victim, nullptr);
+    mouse(20, 0, 0);
+    at(t += 100);
+    processScrollInput(nullptr, fresh(0), 0x150, 1);  // Down
+    EXPECT_EQ(victim, nullptr);
+    at(t += 100);
+    doListDeviceKeyHandling(fresh(-1), 't', SCROLL_KEYS_TYPE);  // type-ahead
+    EXPECT_EQ(victim, nullptr);
+    chooseListItem(fresh(-1), 2);
+    EXPECT_EQ(victim, nullptr);
+    l = fresh(1);
+    setListDeviceCallbacks(l, hear, nullptr, nullptr);
+    setListDeviceDoubleClickFunc(l, drop);
+    const int second = l->y + th + 2;
+    at(t += 300);
+    mouse(20, second, 1);  // the selected topic again, twice
+    doListDeviceInterface(l);
+    at(t += 34);
+    mouse(20, second, 0);
+    doListDeviceInterface(l);
+    at(t += 34);
+    mouse(20, second, 1);
+    doListDeviceInterface(l);  // the double click
+    EXPECT_EQ(victim, nullptr);
+    at(t += 34);
+    mouse(20, 0, 0);
+    l = fresh(-1);
+    setListDeviceCallbacks(l, hear, nullptr, nullptr);
+    setListDeviceTimedSelectedFunc(l, drop);
+    processScrollInput(nullptr, l, 0x150, 1);
+    processScrollInput(nullptr, l, -1, 1);
+    at(t += 600);
+    processScrollInput(nullptr, l, -1, 1);  // the timed selection
+    EXPECT_EQ(victim, nullptr);
+    l = fresh(2);
+    setListDeviceCallbacks(l, hear, nullptr, nullptr);
+    setListDeviceMoveThumbFunc(l, drop);
+    at(t += 100);
+    processScrollInput(nullptr, l, 0x150, 1);  // topic 3 is below the page: the head moves
+    EXPECT_EQ(victim, nullptr);
+    at(t += 100);
+  }
+}
+
 TEST_F(Lists, DoubleClickOnTheClock) {
   const std::vector<const char*> topics = {"one", "two", "three", "four"};
   ListDevice* l = make(topics);

@@ -252,3 +252,30 @@ TEST_F(Uninstaller, TheProgramUndoesAnInstallSilentlyOrWhenTheUserSaysYes) {
   EXPECT_EQ(machine(), before);
 }
 #endif
+
+#if !defined(_WIN32) && defined(VLUNINST_EXE)
+// A product title wider than the screen: the question is shown over several lines and Enter
+// answers it Yes.
+TEST_F(Uninstaller, TheQuestionNamingALongTitleIsShownAndAnswered) {
+  const auto before = machine();
+  installSample();
+  ASSERT_EQ(copyUninstallToWindows(), 1);
+  const std::string logHost = host(dest + "\\uninst.log");
+  std::string text = slurp(logHost);
+  const size_t at = text.find("Program: ");
+  ASSERT_NE(at, std::string::npos);
+  std::string title = "The Collected Adventures";
+  while (title.size() < 300) title += " of the Extraordinarily Long Product Title";
+  text.insert(at + 9, title + " ");
+  write_whole_file(logHost, text);
+  write_whole_file(tmp / "yes.vcr", session({0x1C, 0x01}));  // Enter: Yes; Escape closes the closing message
+  setenv("VRK_VIDEO", "headless", 1);
+  setenv("VRK_PLAY", (tmp / "yes.vcr").c_str(), 1);
+  ToolResult r = run_tool("timeout", {"60", VLUNINST_EXE, "-f" + dest + "\\uninst.log"}, tmp);
+  os_host_reset();
+  unsetenv("VRK_PLAY");
+  unsetenv("VRK_VIDEO");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(machine(), before);
+}
+#endif

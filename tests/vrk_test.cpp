@@ -307,6 +307,13 @@ class Start : public Stage {};
 int mode_returns_8() { return 8; }
 int mode_40_40() { return VRK95_init_mode_ex(40, 40, 8); }
 int mode_56_40() { return VRK95_init_mode_ex(56, 40, 8); }
+// A mode the display refuses (and only this one).
+int mode_refused() {
+  plat_headless_fail(PLAT_HEADLESS_FAIL_SET_MODE);
+  const int r = VRK95_init_mode_ex(40, 40, 8);
+  plat_headless_fail(0);
+  return r;
+}
 
 bool display_released() { return plat_headless_pixels(nullptr, nullptr, nullptr, nullptr) == nullptr; }
 
@@ -324,8 +331,8 @@ TEST_F(Start, EveryErrorCodeLeavesTheSystemStartable) {
   plat_headless_fail(0);
   win_set_minimized_title("vrk test");
   EXPECT_EQ(win_init(mode_returns_8, nullptr, 0), WIN_ERR_MODE8);
-  // 11: the input devices, the timer or the mouse cannot be had; the display is given back.
-  for (unsigned f : {PLAT_HEADLESS_FAIL_INPUT_INIT, PLAT_HEADLESS_FAIL_TIMER, PLAT_HEADLESS_FAIL_MOUSE}) {
+  // 11: the input devices or the timer cannot be had; the display is given back.
+  for (unsigned f : {PLAT_HEADLESS_FAIL_INPUT_INIT, PLAT_HEADLESS_FAIL_TIMER}) {
     plat_headless_fail(f);
     EXPECT_EQ(start(64, 48), WIN_ERR_INPUT) << f;
     EXPECT_TRUE(display_released()) << f;
@@ -389,8 +396,17 @@ TEST_F(Start, ReinitChecksEveryWindowAndKeepsTheOldModeOnError) {
   EXPECT_EQ(r.lrx, 55);  // pulled back inside
   EXPECT_EQ(r.lry, 39);
   EXPECT_TRUE(screen() == painter(56, 40));
-  plat_headless_fail(PLAT_HEADLESS_FAIL_SET_MODE);
-  EXPECT_EQ(win_reinit(mode_40_40), WIN_ERR_VIDEO);
+  // A mode the display refuses: the old one comes back with its palette and its windows.
+  uint8_t colours[768], before[768], after[768];
+  for (int i = 0; i < 768; ++i) colours[i] = uint8_t((i * 7) % 64);
+  setSystemPalette(colours);
+  plat_headless_palette(before);
+  EXPECT_EQ(win_reinit(mode_refused), WIN_ERR_VIDEO);
+  EXPECT_EQ(scr_size.lrx, 55);
+  EXPECT_EQ(scr_size.lry, 39);
+  plat_headless_palette(after);
+  EXPECT_EQ(std::vector<uint8_t>(before, before + 768), std::vector<uint8_t>(after, after + 768));
+  EXPECT_TRUE(screen() == painter(56, 40));
 }
 
 // --- the window table ---
@@ -487,6 +503,27 @@ TEST_F(Table, PrintCutsOrSkipsTextThatDoesNotFit) {
   win_fill(id, 25, 15, 100, 100, 2);  // cut to the buffer
   EXPECT_EQ(win_get_buf(id)[19 * 30 + 29], 2);
   EXPECT_EQ(win_get_buf(id)[14 * 30 + 29], after[14 * 30 + 29]);
+}
+
+// An empty line of win_text with a field width is an etched line of two rows; it is drawn only
+// where both rows lie in the window, whatever y is (a line above the window wrote before its
+// buffer).
+TEST_F(Table, EtchedLinesOfWinTextStayInTheWindow) {
+  FontArchive fonts;
+  ASSERT_EQ(start(64, 48), WIN_OK);
+  const int id = win_add(4, 4, 40, 20, 3, 0);
+  const int h = text_height();
+  const char* const empty[] = {""};
+  for (int y = -2 * h; y <= 20 + h; ++y) {
+    win_fill(id, 0, 0, 40, 20, 3);
+    win_text(id, empty, 1, 40, 0, y, 258);
+    const uint8_t* buf = win_get_buf(id);
+    const int row = y + h / 2;  // the etched line's first row
+    for (int r = 0; r < 20; ++r) {
+      const bool drawn = row >= 0 && row + 1 < 20 && (r == row || r == row + 1);
+      EXPECT_EQ(buf[size_t(r) * 40] != 3, drawn) << "y " << y << ", row " << r;
+    }
+  }
 }
 
 TEST_F(Table, CallsWithUnknownIdsOrBeforeStartDoNothing) {

@@ -186,6 +186,32 @@ TEST_F(Widgets, UpdateRegionsPrintTheCallersValues) {
   EXPECT_EQ(win_register_update(id, 0, 0, nullptr, &whole, 0x101, 77), 0);
 }
 
+// updateWindows is one pass over the managed windows: the mouse goes to the regions of the
+// window under it, then the update regions print their values.
+TEST_F(Widgets, UpdateWindowsDispatchesRegionsThenPrintsUpdateRegions) {
+  static std::vector<int> events;
+  events.clear();
+  windowStartRegion(4);
+  windowAddRegionRect(0, 0, 320, 240, 0);
+  windowEndRegion();
+  windowAddRegionName("All");
+  windowAddRegionCfunc("All", [](Region*, void*, int event) { events.push_back(event); }, nullptr);
+  const int id = windowGetVRKID();
+  int32_t value = 42;
+  win_fill(id, 0, 0, 320, 240, 0);
+  ASSERT_EQ(win_register_update(id, 10, 10, nullptr, &value, UPDATE_IN_INT | UPDATE_OUT_INT, 77), 0);
+  mouse_set_position(100, 100);  // over the window
+  EXPECT_EQ(updateWindows(), 1);
+  EXPECT_EQ(events, std::vector<int>{2});  // entered
+  const uint8_t* b = windowGetBuffer();
+  EXPECT_NE(std::count(b + 10 * 320, b + 30 * 320, 77), 0);
+  widgetsClose();
+  win_fill(id, 0, 0, 320, 240, 0);
+  EXPECT_EQ(updateWindows(), 0);  // nothing new for the regions, and no widgets any more
+  EXPECT_EQ(std::count(b + 10 * 320, b + 30 * 320, 77), 0);
+  initWidgets();
+}
+
 // The background field against a model (a string, a cursor and the text Escape returns to) over
 // random keys, for fields from no room to the installer's 259 characters, in a box narrow enough
 // to scroll: after every key the buffer, cursor and length agree with the model, the buffer never
@@ -257,6 +283,97 @@ TEST_F(Widgets, EditFieldScrollsGolden) {
 // reads keys from the keyboard until Enter or Escape:
 // Escape puts the text back, Enter keeps it. Deleting the window deletes its fields, telling
 // each delete callback its buffer.
+// resizeWindow makes a new window-system window: the widgets go along to it, at places scaled
+// with the window (here doubled): the text region prints there, the update region too, a click on
+// the field there edits it, and deleting the window deletes them.
+TEST_F(Widgets, AResizedWindowTakesItsWidgetsAlong) {
+  ASSERT_EQ(resizeWindow("Main", 0, 0, 160, 120), 0);  // from a small window, to double it
+  char buffer[9] = "ab";
+  const int region = windowAddTextRegion(8, 8, 60, 0, WINDOW_JUSTIFY_LEFT, 200, 3);
+  const int field = windowAddTextInputRegion(region, buffer, 8, nullptr);
+  int32_t value = 42;
+  ASSERT_EQ(win_register_update(windowGetVRKID(), 8, 40, nullptr, &value, UPDATE_IN_INT | UPDATE_OUT_INT, 77), 0);
+  const int oldId = windowGetVRKID();
+  ASSERT_EQ(resizeWindow("Main", 0, 0, 320, 240), 0);
+  const int id = windowGetVRKID();
+  ASSERT_NE(id, oldId);
+  EXPECT_EQ(textRegions[region - 1].window, id);
+  EXPECT_EQ(textRegions[region - 1].x, 16);
+  EXPECT_EQ(textRegions[region - 1].width, 120);
+  const uint8_t* b = windowGetBuffer();
+  win_fill(id, 0, 0, 320, 240, 0);
+  win_do_updateregions();
+  EXPECT_NE(std::count(b + 80 * 320, b + 100 * 320, 77), 0);  // at y 80
+  EXPECT_EQ(win_print_text_region(region, "x"), 1);
+  EXPECT_NE(std::count(b + 16 * 320, b + 30 * 320, 3), 0);  // the box at y 16
+  mouse_show();
+  mouse_set_position(16 + 100, 16 + 3);  // on the box, past where it was before the resize
+  const uint32_t t0 = get_time();
+  plat_headless_at_mouse(t0 + 5, 0, 0, 1);
+  plat_headless_at_mouse(t0 + 8, 0, 0, 0);
+  plat_headless_at_key(t0 + 20, 0x2D, 1);  // x, Enter
+  plat_headless_at_key(t0 + 25, 0x2D, 0);
+  plat_headless_at_key(t0 + 40, 0x1C, 1);
+  plat_headless_at_key(t0 + 45, 0x1C, 0);
+  while (plat_headless_pending()) get_input();
+  EXPECT_STREQ(buffer, "xab");
+  deleteWindow("Main");
+  EXPECT_EQ(win_print_text_region(region, "x"), 0);
+  EXPECT_EQ(win_delete_text_input_region(field), 0);
+  EXPECT_EQ(win_delete_update_region(0), 0);
+}
+
+// A click-to-edit field is refused when its box is not wholly inside its window (no click could
+// reach it); a deleted field's button goes with it, so a click there opens no field, not even
+// the next one that takes its record; the modal edit survives an idle routine that adds fields
+// and text regions (their tables move, under the address sanitizer) and one that deletes the
+// field being edited.
+TEST_F(Widgets, EditFieldsOwnTheirButtonsAndTheEditSurvivesMovingTables) {
+  char buffer[9] = "ab", other[9] = "cd";
+  const int outside = windowAddTextRegion(300, 8, 80, 0, 0, 200, 3);
+  EXPECT_EQ(windowAddTextInputRegion(outside, buffer, 8, nullptr), 0);
+  const int first = windowAddTextRegion(8, 8, 80, 0, 0, 200, 3);
+  ASSERT_EQ(windowAddTextInputRegion(first, buffer, 8, nullptr), 1);
+  EXPECT_EQ(win_delete_text_input_region(1), 1);
+  const int second = windowAddTextRegion(8, 100, 80, 0, 0, 200, 3);
+  ASSERT_EQ(windowAddTextInputRegion(second, other, 8, nullptr), 1);  // the same record
+  auto type = [](std::vector<int> scans) {
+    uint32_t t = get_time() + 20;
+    for (int scan : scans) {
+      plat_headless_at_key(t, scan, 1);
+      plat_headless_at_key(t + 5, scan, 0);
+      t += 20;
+    }
+  };
+  mouse_show();
+  mouse_set_position(20, 12);  // where the deleted field was
+  const uint32_t t0 = get_time();
+  plat_headless_at_mouse(t0 + 5, 0, 0, 1);
+  plat_headless_at_mouse(t0 + 8, 0, 0, 0);
+  type({0x2D, 0x1C});  // x, Enter: for no field
+  while (plat_headless_pending()) get_input();
+  EXPECT_STREQ(other, "cd");
+
+  static int grow = 0;
+  grow = 1;
+  textInputRegions[0].idle = [] {
+    for (; grow > 0 && grow <= 40; ++grow) {
+      static char spare[40][4];
+      const int r = windowAddTextRegion(8, 40, 40, 0, 0, 200, 3);
+      windowAddTextInputRegion(r, spare[grow - 1], 3, nullptr);
+    }
+  };
+  type({0x2D, 0x1C});  // x, Enter
+  EXPECT_EQ(windowSelectTextInputRegion(1), 1);
+  EXPECT_STREQ(other, "xcd");
+  static int field = 0;
+  field = 1;
+  textInputRegions[0].idle = [] { win_delete_text_input_region(field); };
+  EXPECT_EQ(windowSelectTextInputRegion(1), 1);  // ends with the field
+  EXPECT_EQ(win_delete_text_input_region(1), 0);
+  while (plat_headless_pending()) get_input();
+}
+
 TEST_F(Widgets, ModalEditAndDeletionWithTheWindow) {
   char buffer[9] = "ab";
   const int region = windowAddTextRegion(8, 8, 80, 0, WINDOW_JUSTIFY_CENTRE, 200, 3);

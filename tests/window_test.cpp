@@ -144,6 +144,18 @@ TEST_F(Toolkit, WindowTableByNameWithItsStack) {
   EXPECT_EQ(createWindow("seventeenth", 0, 0, 8, 8, 0, 0), -1);
 }
 
+// A colour component outside 0..1 is held at the nearer end: a little over 1 stays white (it
+// used to wrap around to black), a negative one is 0.
+TEST_F(Toolkit, ColourComponentsAreHeldInRange) {
+  vrk_util::color_pal_member();  // builds the colour table of a grey ramp and a colour cube
+  ASSERT_NE(windowColorIndex(1, 1, 1), windowColorIndex(0, 0, 0));
+  EXPECT_EQ(windowColorIndex(1.05f, 1.05f, 1.05f), windowColorIndex(1, 1, 1));
+  EXPECT_EQ(windowColorIndex(-0.2f, 7.0f, 0.5f), windowColorIndex(0, 1, 0.5f));
+  windowSetTextColor(1.05f, 1.0f, 2.0f);
+  EXPECT_EQ(windowGetTextColor(), windowColorIndex(1, 1, 1));
+  windowSetTextColor(1, 1, 1);
+}
+
 TEST_F(Toolkit, ScalingTakesTheNearestSourcePixel) {
   std::mt19937 rng(3);
   for (int round = 0; round < 300; ++round) {
@@ -450,6 +462,67 @@ TEST_F(Toolkit, WindowButtonsLookAndReportTheirClicks) {
   EXPECT_EQ(windows[0].buttonCount, 0);
 }
 
+// A button not wholly inside its window is refused (it could never be clicked), and replacing a
+// button by one outside leaves none of that name.
+TEST_F(Toolkit, AButtonNotWhollyInsideItsWindowIsRefused) {
+  ASSERT_EQ(colorBuildColorTable(cubePalette().data(), nullptr), 0);
+  ASSERT_EQ(createWindow("Main", 80, 40, 160, 80, 0, 0), 0);
+  selectWindow("Main");
+  EXPECT_EQ(windowAddButton("edge", 150, 10, 20, 10, 0), 0);
+  EXPECT_EQ(windowAddButton("below", 10, 75, 20, 10, 0x20), 0);
+  EXPECT_EQ(windows[0].buttonCount, 0);
+  ASSERT_EQ(windowAddButton("ok", 10, 10, 20, 10, 0), 1);
+  EXPECT_EQ(windowAddButton("ok", -5, 10, 20, 10, 0), 0);
+  EXPECT_EQ(windowGetButtonID("ok"), -1);
+  EXPECT_EQ(windows[0].buttonCount, 0);
+}
+
+// A resized (or scaled) window's buttons work on its new window: a click on the scaled button
+// reaches its callback, its id is a button of the new window, and deleting it by name takes no
+// other window's button (the old window's ids are free for others once it is gone).
+TEST_F(Toolkit, AResizedWindowKeepsWorkingButtons) {
+  ASSERT_EQ(colorBuildColorTable(cubePalette().data(), nullptr), 0);
+  ASSERT_EQ(createWindow("Main", 80, 40, 160, 80, 0, 0), 0);
+  selectWindow("Main");
+  windowShow();
+  ASSERT_EQ(windowAddButton("ok", 20, 20, 80, 24, 0), 1);
+  static std::vector<int> events;
+  events.clear();
+  windowAddButtonCfunc("ok", [](void*, int event) { events.push_back(event); }, nullptr);
+  windowAddButtonRightCfunc("ok", [](void*, int event) { events.push_back(10 + event); }, nullptr);
+  ASSERT_EQ(resizeWindow("Main", 80, 40, 320, 160), 0);
+  ASSERT_EQ(scaleWindow("Main", 80, 40, 320, 160), 0);
+  windowDraw();
+  EXPECT_EQ(windows[0].buttons[0].x, 40);
+  EXPECT_EQ(windows[0].buttons[0].width, 160);
+  // Another window with a button, made after the old window went.
+  ASSERT_EQ(createWindow("Other", 400, 300, 100, 60, 0, 0), 1);
+  selectWindow("Other");
+  windowShow();
+  ASSERT_EQ(windowAddButton("x", 10, 10, 40, 20, 0), 1);
+  windowAddButtonCfunc("x", [](void*, int event) { events.push_back(100 + event); }, nullptr);
+  selectWindow("Main");
+  mouse_show();
+  auto step = [](int dx, int dy, int buttons) {
+    plat_headless_mouse(dx, dy, buttons);
+    for (int i = 0; i < 3; ++i) get_input();
+  };
+  mouse_set_position(80 + 5, 40 + 5);
+  step(0, 0, 0);
+  step(40 + 60, 40 + 20, 0);  // onto the scaled button: (40, 40) to (200, 88) in the window
+  step(0, 0, 1);
+  step(0, 0, 0);
+  step(0, 0, 2);
+  step(0, 0, 0);
+  EXPECT_EQ(events, (std::vector<int>{2, 0, 1, 10, 11}));
+  EXPECT_EQ(windowDeleteButton("ok"), 1);
+  events.clear();
+  step(400 + 20 - 185, 300 + 20 - 105, 0);  // onto "x" of the other window
+  step(0, 0, 1);
+  step(0, 0, 0);
+  EXPECT_EQ(events, (std::vector<int>{102, 100, 101}));  // still there
+}
+
 // The regions' mouse dispatch over a scripted mouse path: entering, a press held past the hold
 // time (one held event), the release inside; a press outside dragged in sends only the enter until
 // every button is up; leaving sends the exit; a callback deleting a region ends the pass.
@@ -492,6 +565,49 @@ TEST_F(Toolkit, RegionDispatchFollowsTheMouse) {
   at(15, 15, 0);
   EXPECT_EQ(events, (std::vector<int>{1}));
   EXPECT_EQ(windowCheckRegionExists("box"), 0);
+}
+
+// A region's callback that deletes its own window ends the dispatch there, at every event (the
+// window's regions are gone: under the address sanitizer, a pass that went on would read them),
+// also when it makes a new window in the same slot.
+TEST_F(Toolkit, ACallbackDeletingItsOwnWindowEndsTheDispatch) {
+  static int deleteAt;
+  static bool recreate;
+  static std::vector<int> events;
+  struct Case {
+    int event;  // the event whose callback deletes the window
+    bool recreate;
+  };
+  for (const Case c : {Case{0, false}, Case{1, false}, Case{2, false}, Case{3, false}, Case{5, false},
+                       Case{0, true}, Case{2, true}}) {
+    deleteAt = c.event;
+    recreate = c.recreate;
+    events.clear();
+    ASSERT_EQ(createWindow("Main", 100, 100, 64, 48, 0, 0), 0);
+    selectWindow("Main");
+    for (const char* name : {"a", "b"}) {  // two regions over each other: the second is never reached
+      windowStartRegion(4);
+      windowAddRegionRect(10, 10, 30, 30, 0);
+      windowEndRegion();
+      windowAddRegionName(name);
+      windowAddRegionCfunc(name, [](Region*, void*, int event) {
+        events.push_back(event);
+        if (event != deleteAt) return;
+        deleteWindow("Main");
+        if (recreate) createWindow("Main", 0, 0, 8, 8, 0, 0);
+      }, nullptr);
+    }
+    auto at = [](int x, int y, int buttons) { windowCheckRegion(0, 100 + x, 100 + y, buttons); };
+    at(15, 15, 0);
+    at(15, 15, MOUSE_LEFT_PRESSED);
+    plat_headless_advance(300);
+    at(15, 15, MOUSE_LEFT_HELD);
+    at(15, 15, 0);
+    at(40, 40, 0);
+    EXPECT_EQ(events.back(), c.event) << c.event;
+    EXPECT_EQ(std::count(events.begin(), events.end(), c.event), 1) << c.event;
+    deleteWindow("Main");
+  }
 }
 
 // A panel's loop: Tab moves on, Up moves back, a click focuses the control under it, and every

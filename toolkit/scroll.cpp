@@ -31,6 +31,23 @@ enum : int {
 
 ScrollDevice* currentScrollDevice = nullptr;
 
+void freeDevice(ScrollDevice* d, bool withPictures);
+
+// Holds a device for the time of one of its routines: a callback that deletes the device
+// meanwhile only marks it (the routine stops at the mark), and the device is freed when the
+// outermost routine returns.
+struct Hold {
+  ScrollDevice* d;
+  explicit Hold(ScrollDevice* device) : d(device) { ++d->busy; }
+  ~Hold() {
+    if (--d->busy == 0 && d->deleted) freeDevice(d, d->deleted == 2);
+  }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+};
+
+bool gone(const ScrollDevice* d) { return d->deleted != 0; }
+
 bool vertical(const ScrollDevice* d) { return (d->flags & SCROLL_VERTICAL) != 0; }
 int trackLength(const ScrollDevice* d) { return vertical(d) ? d->trackHeight : d->trackWidth; }
 int thumbLength(const ScrollDevice* d) { return vertical(d) ? d->thumbHeight : d->thumbWidth; }
@@ -59,7 +76,9 @@ int clampToLimits(const ScrollDevice* d, int position) {
 
 // Fill the track, draw the thumb at its offset, show the track.
 void paintThumb(ScrollDevice* d) {
+  if (gone(d)) return;
   d->fill(d->trackX, d->trackY, d->trackWidth, d->trackHeight);
+  if (gone(d)) return;
   if (d->thumb) {
     const int x = vertical(d) ? d->trackX : d->trackX + d->thumbOffset;
     const int y = vertical(d) ? d->trackY + d->thumbOffset : d->trackY;
@@ -83,6 +102,7 @@ void moveTo(ScrollDevice* d, int position) {
 // Scrolls by delta, stopping at the limit; 1 when the position changed.
 int doScroll(ScrollDevice* d, int delta) {
   int next;
+  if (gone(d)) return 0;
   if (delta > 0) {
     const int limit = d->maximum != -1 ? d->maximum : d->divisions;
     if (d->position >= limit) return 0;
@@ -148,6 +168,7 @@ void showButtons(ScrollDevice* d, int up, int down) {
 
 void pressStep(ScrollDevice* d, int part) {
   d->partPressed = part;
+  if (gone(d)) return;
   switch (part) {
     case PART_UP:
       setScrollDeviceButtons(d, 1, d->downShownPressed);
@@ -198,6 +219,7 @@ void heldStep(ScrollDevice* d, int part, uint32_t now) {
 }
 
 void releaseStep(ScrollDevice* d) {
+  if (gone(d)) return;
   if (d->partPressed == PART_UP || d->partPressed == PART_DOWN) setScrollDeviceButtons(d, 0, 0);
   d->partPressed = PART_NONE;
 }
@@ -260,16 +282,32 @@ ScrollDevice* createScrollDevice(int x, int y, int width, int height, int flags)
   return d;
 }
 
+namespace {
+
+void freeDevice(ScrollDevice* d, bool withPictures) {
+  if (withPictures) freeScrollDeviceBuffers(d);
+  if (currentScrollDevice == d) currentScrollDevice = nullptr;
+  MYFREE(d, kTag);
+}
+
+}  // namespace
+
 void deleteScrollDevice(ScrollDevice* device) {
   if (!device) return;
-  freeScrollDeviceBuffers(device);
-  cleanupScrollDevice(device);
+  if (device->busy) {
+    device->deleted = 2;
+    return;
+  }
+  freeDevice(device, true);
 }
 
 void cleanupScrollDevice(ScrollDevice* device) {
   if (!device) return;
-  if (currentScrollDevice == device) currentScrollDevice = nullptr;
-  MYFREE(device, kTag);
+  if (device->busy) {
+    if (!device->deleted) device->deleted = 1;
+    return;
+  }
+  freeDevice(device, false);
 }
 
 void freeScrollDeviceBuffers(ScrollDevice* device) {
@@ -382,7 +420,8 @@ void setMinMaxDivisions(ScrollDevice* device, int minimum, int maximum) {
 }
 
 void setThumbPosition(ScrollDevice* device, int position) {
-  if (!device || device->paused) return;
+  if (!device || device->paused || gone(device)) return;
+  Hold hold(device);
   currentScrollDevice = device;
   // Positions run from 0 to the divisions: a thumb past either end would be drawn off its track.
   if (position > device->divisions) position = device->divisions;
@@ -393,7 +432,8 @@ void setThumbPosition(ScrollDevice* device, int position) {
 }
 
 void setScrollDeviceButtons(ScrollDevice* device, int upPressed, int downPressed) {
-  if (!device) return;
+  if (!device || gone(device)) return;
+  Hold hold(device);
   ScrollDevice* d = device;
   const uint8_t* up = upPressed ? d->upPressed : d->upNormal;
   const uint8_t* down = downPressed ? d->downPressed : d->downNormal;
@@ -403,11 +443,12 @@ void setScrollDeviceButtons(ScrollDevice* device, int upPressed, int downPressed
   d->upShownPressed = upPressed ? 1 : 0;
   d->downShownPressed = downPressed ? 1 : 0;
   d->draw(d->upX, d->upY, d->upWidth, d->upHeight);
-  d->draw(d->downX, d->downY, d->downWidth, d->downHeight);
+  if (!gone(d)) d->draw(d->downX, d->downY, d->downWidth, d->downHeight);
 }
 
 int doScrollDeviceInterface(ScrollDevice* device) {
-  if (!device || device->paused || device->divisions < 2) return 0;
+  if (!device || device->paused || device->divisions < 2 || gone(device)) return 0;
+  Hold hold(device);
   ScrollDevice* d = device;
   currentScrollDevice = d;
   const uint32_t now = get_time();
@@ -423,7 +464,7 @@ int doScrollDeviceInterface(ScrollDevice* device) {
       d->pressTime = now;
       pressStep(d, part);
     }
-    d->mouseHeld = 1;
+    if (!gone(d)) d->mouseHeld = 1;
     return 1;
   }
   if (d->mouseHeld) {
@@ -434,7 +475,8 @@ int doScrollDeviceInterface(ScrollDevice* device) {
 }
 
 int doScrollDeviceKeyHandling(ScrollDevice* device, int key, int keyGroups) {
-  if (!device || device->paused) return 0;
+  if (!device || device->paused || gone(device)) return 0;
+  Hold hold(device);
   ScrollDevice* d = device;
   currentScrollDevice = d;
   if (key < 0) {

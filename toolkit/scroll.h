@@ -62,6 +62,8 @@ struct ScrollDevice {
   int paused;
   uint8_t* loaded[5];  // pictures owned by the device: up normal, up pressed, down normal, down pressed, thumb
   void* userData;
+  int busy;     // the device's own routines under way (a callback of theirs may delete it)
+  int deleted;  // deleted meanwhile: 1 (cleanupScrollDevice) or 2 (deleteScrollDevice), done at the end
 };
 
 struct ListDevice {
@@ -90,6 +92,8 @@ struct ListDevice {
   int timedSelectPending;
   int typeAheadActive, typeAheadLength;
   int multipleSelect;
+  int busy;     // the device's own routines under way (a callback of theirs may delete it)
+  int deleted;  // deleted meanwhile: freed when the outermost of them returns
 };
 
 // --- callbacks shared by both kinds of device ---
@@ -110,9 +114,11 @@ void defaultDrawFunc(int x, int y, int width, int height);
 ScrollDevice* newScrollDevice(void);
 // newScrollDevice with the track rectangle, the flags and the do-nothing move-thumb callback.
 ScrollDevice* createScrollDevice(int x, int y, int width, int height, int flags);
-// Frees the pictures the device loaded and the record.
+// Frees the pictures the device loaded and the record. Called from one of the device's callbacks,
+// it takes effect when the device's routine returns (which does nothing more with the device).
 void deleteScrollDevice(ScrollDevice* device);
-// Frees the record only (not the pictures); forgets it as the current device.
+// Frees the record only (not the pictures); forgets it as the current device. From a callback,
+// as deleteScrollDevice.
 void cleanupScrollDevice(ScrollDevice* device);
 // Frees the pictures the device loaded.
 void freeScrollDeviceBuffers(ScrollDevice* device);
@@ -163,12 +169,13 @@ int windowDisplayScrollBuf(const ScrollDevice* device, const uint8_t* picture, i
 // --- list devices (scroll_list.cpp) ---
 // A new record: default callbacks, times now; null (and a debug line) when memory runs out.
 ListDevice* newListDevice(void);
-// Frees the record.
+// Frees the record. Called from one of the list's callbacks, it takes effect when the list's
+// routine returns (which does nothing more with the list).
 void deleteListDevice(ListDevice* list);
 // A device over the rectangle; with LIST_SAVED_BACKGROUND the window's pixels under it are saved
 // (one device at a time) and put back before each repaint. Null when memory runs out.
 ListDevice* createListDevice(int x, int y, int width, int height, int flags);
-// Frees the saved background and the record.
+// Frees the saved background and the record; from a callback, as deleteListDevice.
 void cleanupListDevice(ListDevice* list);
 void setListDeviceTextRegion(ListDevice* list, int x, int y, int width, int height);
 void setListDeviceFlags(ListDevice* list, int flags);

@@ -43,6 +43,23 @@ struct FontScope {
   }
 };
 
+void freeList(ListDevice* l, bool withBackground);
+
+// Holds a list for the time of one of its routines: a callback that deletes the list meanwhile
+// only marks it (the routine stops at the mark), and the list is freed when the outermost routine
+// returns.
+struct Hold {
+  ListDevice* l;
+  explicit Hold(ListDevice* list) : l(list) { ++l->busy; }
+  ~Hold() {
+    if (--l->busy == 0 && l->deleted) freeList(l, l->deleted == 2);
+  }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+};
+
+bool gone(const ListDevice* l) { return l->deleted != 0; }
+
 bool wraps(const ListDevice* l) { return (l->flags & LIST_WRAP) != 0; }
 
 const char* topic(const ListDevice* l, int i) {
@@ -96,7 +113,7 @@ int handleAlphaNumerics(ListDevice* l, int key) {
   l->selection = found;
   selectionInView(l);
   updateTextList(l);
-  l->selected(l->selection);
+  if (!gone(l)) l->selected(l->selection);
   return 1;
 }
 
@@ -128,7 +145,7 @@ void doTopicsClick(ListDevice* l, int mouseY) {
     l->selection = index;
     l->lastClickTime = now;
     updateTextList(l);
-    l->selected(index);
+    if (!gone(l)) l->selected(index);
     return;
   }
   if (l->multipleSelect)
@@ -153,8 +170,25 @@ ListDevice* newListDevice(void) {
   return l;
 }
 
+namespace {
+
+void freeList(ListDevice* l, bool withBackground) {
+  if (withBackground && l->fill == transFill && winBuf) {
+    MYFREE(winBuf, kTag);
+    winBuf = nullptr;
+  }
+  MYFREE(l, kTag);
+}
+
+}  // namespace
+
 void deleteListDevice(ListDevice* list) {
-  if (list) MYFREE(list, kTag);
+  if (!list) return;
+  if (list->busy) {
+    if (!list->deleted) list->deleted = 1;
+    return;
+  }
+  freeList(list, false);
 }
 
 ListDevice* createListDevice(int x, int y, int width, int height, int flags) {
@@ -188,11 +222,11 @@ ListDevice* createListDevice(int x, int y, int width, int height, int flags) {
 
 void cleanupListDevice(ListDevice* list) {
   if (!list) return;
-  if (list->fill == transFill && winBuf) {
-    MYFREE(winBuf, kTag);
-    winBuf = nullptr;
+  if (list->busy) {
+    list->deleted = 2;
+    return;
   }
-  deleteListDevice(list);
+  freeList(list, true);
 }
 
 void setListDeviceTextRegion(ListDevice* list, int x, int y, int width, int height) {
@@ -252,9 +286,11 @@ void attachListToListDevice(ListDevice* list, const char* const* topics, int cou
 
 void activateListDevice(ListDevice* list, ScrollDevice* scrollDevice, const char* const* topics, int count, int font,
                         int normalColour, int highlightColour) {
-  if (!list) return;
+  if (!list || gone(list)) return;
+  Hold hold(list);
   attachListToListDevice(list, topics, count, font, 1, normalColour, highlightColour);
   setListDeviceHead(list, 0);
+  if (gone(list)) return;
   const int n = numUnclippedTopicsOnLastPage(list);
   if (scrollDevice) {
     setScrollDeviceButtons(scrollDevice, 0, 0);
@@ -264,7 +300,7 @@ void activateListDevice(ListDevice* list, ScrollDevice* scrollDevice, const char
 }
 
 void setListDeviceHead(ListDevice* list, int head) {
-  if (!list) return;
+  if (!list || gone(list)) return;
   // A head outside the list would index topics that are not there.
   if (head > list->topicCount - 1) head = list->topicCount - 1;
   if (head < 0) head = 0;
@@ -277,7 +313,8 @@ int getCurrentListHead(ListDevice* list) { return list ? list->head : 0; }
 int getCurrentListSelection(ListDevice* list) { return list ? list->selection : -1; }
 
 int selectListItem(ListDevice* list, int index) {
-  if (!list || index < 0 || index >= list->topicCount) return 0;
+  if (!list || gone(list) || index < 0 || index >= list->topicCount) return 0;
+  Hold hold(list);
   list->selection = index;
   selectionInView(list);
   updateTextList(list);
@@ -285,13 +322,15 @@ int selectListItem(ListDevice* list, int index) {
 }
 
 int chooseListItem(ListDevice* list, int index) {
-  if (!selectListItem(list, index)) return 0;
+  if (!list || gone(list)) return 0;
+  Hold hold(list);
+  if (!selectListItem(list, index) || gone(list)) return 0;
   list->selected(index);
   return 1;
 }
 
 void unselectAll(ListDevice* list) {
-  if (!list) return;
+  if (!list || gone(list)) return;
   list->selection = -1;
   updateTextList(list);
 }
@@ -316,27 +355,31 @@ int stepSelection(ListDevice* list, int delta) {
     selectionInView(list);
   }
   updateTextList(list);
-  list->selected(list->selection);
+  if (!gone(list)) list->selected(list->selection);
   return 1;
 }
 
 }  // namespace
 
 int selectPreviousItem(ListDevice* list) {
-  if (!list || list->topicCount <= 0 || list->selection == 0) return 0;
+  if (!list || gone(list) || list->topicCount <= 0 || list->selection == 0) return 0;
+  Hold hold(list);
   return stepSelection(list, -1);
 }
 
 int selectNextItem(ListDevice* list) {
-  if (!list || list->topicCount <= 0 || list->selection >= list->topicCount - 1) return 0;
+  if (!list || gone(list) || list->topicCount <= 0 || list->selection >= list->topicCount - 1) return 0;
+  Hold hold(list);
   return stepSelection(list, 1);
 }
 
 void updateTextList(ListDevice* list) {
-  if (!list) return;
+  if (!list || gone(list)) return;
+  Hold hold(list);
   ListDevice* l = list;
   FontScope font(l->font);
   l->fill(l->x, l->y, l->width, l->height);
+  if (gone(l)) return;
   const int th = text_height(), window = windowGetVRKID();
   int offset = 0, shown = 0;
   for (int i = l->head < 0 ? 0 : l->head; i < l->topicCount && th > 0 && l->height - offset >= th; ++i) {
@@ -356,7 +399,7 @@ void updateTextList(ListDevice* list) {
   const int before = l->topicsShown;
   l->topicsShown = shown;
   if (wraps(l) && shown != before) l->page(shown);
-  l->draw(l->x, l->y, l->width, l->height);
+  if (!gone(l)) l->draw(l->x, l->y, l->width, l->height);
 }
 
 int numUnclippedTopicsOnLastPage(ListDevice* list) {
@@ -384,7 +427,8 @@ int numUnclippedTopicsOnLastPage(ListDevice* list) {
 }
 
 int doListDeviceInterface(ListDevice* list) {
-  if (!list) return 0;
+  if (!list || gone(list)) return 0;
+  Hold hold(list);
   const uint32_t now = get_time();
   if (elapsed_tocks(now, list->lastStepTime) < SCROLL_STEP_MS) return 0;
   list->lastStepTime = now;
@@ -398,7 +442,7 @@ int doListDeviceInterface(ListDevice* list) {
       if (x >= list->x && x < list->x + list->width && y >= list->y && y < list->y + list->height)
         doTopicsClick(list, y);
     }
-    list->mouseHeld = 1;
+    if (!gone(list)) list->mouseHeld = 1;
     return 1;
   }
   list->mouseHeld = 0;
@@ -406,7 +450,8 @@ int doListDeviceInterface(ListDevice* list) {
 }
 
 int doListDeviceKeyHandling(ListDevice* list, int key, int keyGroups) {
-  if (!list) return 0;
+  if (!list || gone(list)) return 0;
+  Hold hold(list);
   ListDevice* l = list;
   const uint32_t now = get_time();
   if (l->timedSelectPending && elapsed_tocks(now, l->lastKeyTime) > SCROLL_REPEAT_DELAY_MS) {
@@ -447,8 +492,10 @@ int doListDeviceKeyHandling(ListDevice* list, int key, int keyGroups) {
 }
 
 int processScrollInput(ScrollDevice*, ListDevice* list, int key, int handleKeys) {
+  if (!list || gone(list)) return 0;
+  Hold hold(list);
   const int mouse = doListDeviceInterface(list);
-  if (!handleKeys) return mouse;
+  if (!handleKeys || gone(list)) return mouse;
   return doListDeviceKeyHandling(list, key, SCROLL_KEYS_ARROWS | SCROLL_KEYS_HOME_END | SCROLL_KEYS_TYPE);
 }
 

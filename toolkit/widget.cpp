@@ -115,6 +115,10 @@ void initWidgets(void) {
   widgetResetTextRegions(0);
   real_win_delete_status_bar("");
   windowSetWidgetsFunc([](int vrkId) { win_delete_widgets(vrkId); });
+  windowSetUpdateWidgetsFunc(update_widgets);
+  windowSetMoveWidgetsFunc([](int oldId, int newId, int ow, int oh, int nw, int nh) {
+    win_move_widgets(oldId, newId, ow, oh, nw, nh);
+  });
 }
 
 void widgetsClose(void) {
@@ -123,6 +127,8 @@ void widgetsClose(void) {
   real_win_delete_status_bar("");
   for (int i = 0; i < UPDATE_REGIONS_MAX; ++i) win_delete_update_region(i);
   windowSetWidgetsFunc(nullptr);
+  windowSetUpdateWidgetsFunc(nullptr);
+  windowSetMoveWidgetsFunc(nullptr);
 }
 
 int win_delete_widgets(int window) {
@@ -132,6 +138,20 @@ int win_delete_widgets(int window) {
   win_delete_all_update_regions(window);
   // A bar left behind would draw into whichever window takes the id next.
   if (widgetStatusBarWindow() == window) real_win_delete_status_bar("");
+  return 1;
+}
+
+int win_move_widgets(int oldWindow, int newWindow, int oldWidth, int oldHeight, int newWidth, int newHeight) {
+  if (oldWindow == newWindow) return 1;
+  widgetMoveTextRegions(oldWindow, newWindow, oldWidth, oldHeight, newWidth, newHeight);
+  widgetMoveInputButtons(oldWindow, newWindow);
+  for (UpdateRegion* r : updateRegions)
+    if (r && r->window == oldWindow) {
+      r->window = newWindow;
+      r->x = widgetScale(r->x, oldWidth, newWidth);
+      r->y = widgetScale(r->y, oldHeight, newHeight);
+    }
+  widgetMoveStatusBar(oldWindow, newWindow, oldWidth, oldHeight, newWidth, newHeight);
   return 1;
 }
 

@@ -69,13 +69,19 @@ int widgetDoInput(void);
 
 // --- the module ---
 // Forgets every update region, text region and text input region and removes the status bar;
-// from now on deleting a managed window deletes its widgets. Called once at start-up.
+// from now on deleting a managed window deletes its widgets, and resizing one takes them along.
+// Called once at start-up.
 void initWidgets(void);
 // Frees the text-region and text-input-region tables and removes the status bar.
 void widgetsClose(void);
 // Deletes a window's text input regions, text regions and update regions, and the status bar
 // when it is drawn there; 1.
 int win_delete_widgets(int window);
+// Takes the widgets of window oldWindow to newWindow (resizeWindow makes a new window), their
+// places scaled from oldWidth x oldHeight to newWidth x newHeight: text regions (and the fields
+// over them: a click-to-edit field's button is registered again there), update regions and the
+// status bar; 1.
+int win_move_widgets(int oldWindow, int newWindow, int oldWidth, int oldHeight, int newWidth, int newHeight);
 // Prints the text centred across the window at y; 1.
 int win_center_str(int window, const char* text, int y, int colour);
 
@@ -139,7 +145,7 @@ extern int BTIRactive;
 
 // Makes a click-to-edit field over text region `textRegion` editing `buffer` (room for
 // maximumLength + 1 bytes); a click on the box starts a modal edit. Its index, or 0 when the text
-// region is not in use.
+// region is not in use or its box does not lie wholly inside its window (it could not be clicked).
 int win_add_text_input_region(int textRegion, char* buffer, int maximumLength, text_idle_fn idle);
 int windowAddTextInputRegion(int textRegion, char* buffer, int maximumLength, text_idle_fn idle);
 // Starts the modal edit of a field as a click would; returns when Enter or Escape ends it. 1, or
@@ -147,7 +153,7 @@ int windowAddTextInputRegion(int textRegion, char* buffer, int maximumLength, te
 int windowSelectTextInputRegion(int index);
 // The release routine of a field's button: runs the modal edit of field code - 0x400.
 void textInputRegionDispatch(int button, int code);
-// Calls the field's delete callback, frees the field and its text region; 1, or 0.
+// Calls the field's delete callback, frees the field, its button and its text region; 1, or 0.
 int win_delete_text_input_region(int index);
 // Deletes every field whose box is in window `window`; 1.
 int win_delete_all_text_input_regions(int window);

@@ -184,7 +184,9 @@ int coverWithButton(const TextRegion& r, int index) {
   return id;
 }
 
-// The modal edit of a click-to-edit field.
+// The modal edit of a click-to-edit field. The idle routine and the input poll run the caller's
+// code, which may add fields and text regions (the tables move) or delete this one: the field is
+// looked up again after each, and the edit ends when it went.
 void editLoop(int index) {
   TextInputRegion* rec = inputRegion(index);
   TextRegion* r = rec ? textRegion(rec->textRegion) : nullptr;
@@ -195,15 +197,23 @@ void editLoop(int index) {
   r->justification = WINDOW_JUSTIFY_LEFT;
   char* saved = saveText(*rec);
   const int savedCursor = rec->cursor;
+  char* const buffer = rec->buffer;
+  // The field as it is now, or null when it went (its record reused by another field counts).
+  auto field = [&]() -> TextInputRegion* {
+    TextInputRegion* now = inputRegion(index);
+    return now && now->buffer == buffer ? now : nullptr;
+  };
   for (;;) {
     winUpdateBackgroundTextInputRegion(rec->textRegion, rec);
     showCursorNow(*rec);
-    int key;
+    int key = -1;
     do {
       doCursor(*rec);
       if (rec->idle) rec->idle();
-      key = get_input();
-    } while (key == -1);
+      if ((rec = field())) key = get_input();
+      if (rec) rec = field();
+    } while (rec && key == -1);
+    if (!rec) break;
     const Edit e = editKey(*rec, key);
     if (e == Edit::undo) {
       restoreText(*rec, saved);
@@ -212,6 +222,11 @@ void editLoop(int index) {
     if (e == Edit::accept || e == Edit::undo) break;
   }
   if (saved) MYFREE(saved, kTag);
+  r = rec ? textRegion(rec->textRegion) : nullptr;
+  if (!r) {  // the field or its box went during the edit
+    editing = 0;
+    return;
+  }
   rec->length = boundedLength(rec->buffer, rec->maximumLength);
   if (rec->cursor > rec->length) rec->cursor = rec->length;
   r->justification = justification;
@@ -257,16 +272,31 @@ int win_add_text_input_region(int textRegionIndex, char* buffer, int maximumLeng
   TextInputRegion& rec = textInputRegions[index - 1];
   rec = newInputRecord(textRegionIndex, buffer, maximumLength, idle);
   rec.button = coverWithButton(*r, index);
+  if (rec.button == -1) {  // the box is not wholly inside its window: no click could reach it
+    rec.inUse = 0;
+    return 0;
+  }
   win_print_text_region(textRegionIndex, buffer);
   return index;
+}
+
+void widgetMoveInputButtons(int oldWindow, int newWindow) {
+  for (int i = 1; i <= numTextInputRegions; ++i) {
+    TextInputRegion* rec = inputRegion(i);
+    const TextRegion* r = rec ? textRegion(rec->textRegion) : nullptr;
+    if (!r || r->window != newWindow || rec->button == -1) continue;
+    if (win_button_winID(rec->button) == oldWindow) win_delete_button(rec->button);
+    rec->button = coverWithButton(*r, i);
+  }
 }
 
 int windowAddTextInputRegion(int textRegionIndex, char* buffer, int maximumLength, text_idle_fn idle) {
   return win_add_text_input_region(textRegionIndex, buffer, maximumLength, idle);
 }
 
-void textInputRegionDispatch(int, int code) {
-  if (editing || !(code & kEditCodeBase) || !inputRegion(code - kEditCodeBase)) return;
+void textInputRegionDispatch(int id, int code) {
+  const TextInputRegion* rec = (code & kEditCodeBase) ? inputRegion(code - kEditCodeBase) : nullptr;
+  if (editing || !rec || rec->button != id) return;  // only the field's own button opens it
   editLoop(code - kEditCodeBase);
 }
 
@@ -280,6 +310,12 @@ int win_delete_text_input_region(int index) {
   TextInputRegion* rec = inputRegion(index);
   if (!rec) return 0;
   if (rec->deleteCallback) rec->deleteCallback(rec->buffer, rec->deleteData);
+  rec = inputRegion(index);  // the callback may have added fields (the table moves) or deleted it
+  if (!rec) return 1;
+  // Its button goes too, or a click there would open the next field that takes this record.
+  const TextRegion* r = textRegion(rec->textRegion);
+  if (rec->button != -1 && r && win_button_winID(rec->button) == r->window) win_delete_button(rec->button);
+  rec->button = -1;
   win_delete_text_region(rec->textRegion);
   rec->inUse = 0;
   return 1;

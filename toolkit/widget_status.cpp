@@ -128,4 +128,11 @@ void real_win_delete_status_bar(const char*) {
 
 void freeStatusBar(const char* name) { real_win_delete_status_bar(name); }
 
+void widgetMoveStatusBar(int oldWindow, int newWindow, int oldWidth, int oldHeight, int newWidth, int newHeight) {
+  if (!statusBarActive || statusBar.window != oldWindow) return;
+  statusBar.window = newWindow;  // its pictures keep their size; its place follows the window's
+  statusBar.x = widgetScale(statusBar.x, oldWidth, newWidth);
+  statusBar.y = widgetScale(statusBar.y, oldHeight, newHeight);
+}
+
 int widgetStatusBarWindow(void) { return statusBarActive ? statusBar.window : -1; }

@@ -98,6 +98,17 @@ int win_delete_text_region(int index) {
 
 int windowDeleteTextRegion(int index) { return win_delete_text_region(index); }
 
+void widgetMoveTextRegions(int oldWindow, int newWindow, int oldWidth, int oldHeight, int newWidth, int newHeight) {
+  for (int i = 0; i < numTextRegions; ++i) {
+    TextRegion& r = textRegions[i];
+    if (!r.inUse || r.window != oldWindow) continue;
+    r.window = newWindow;
+    r.x = widgetScale(r.x, oldWidth, newWidth);
+    r.y = widgetScale(r.y, oldHeight, newHeight);
+    r.width = widgetScale(r.width, oldWidth, newWidth);  // the height stays the font's
+  }
+}
+
 int win_text_region_style(int index, int font, int justification, int colour, int background) {
   TextRegion* r = region(index);
   if (!r) return 0;

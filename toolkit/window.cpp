@@ -23,6 +23,7 @@
 ManagedWindow windows[WINDOW_MAX];
 int currentWindow = -1;
 uint8_t alphaBlendTable[64][256];
+int (*updateWidgetsFunc)(void) = nullptr;
 
 namespace {
 
@@ -34,6 +35,7 @@ window_create_fn createWindowFunc = nullptr;
 window_select_fn selectWindowFunc = nullptr;
 window_delete_fn deleteWindowFunc = nullptr;
 void (*deleteWidgetsFunc)(int vrkId) = nullptr;
+void (*moveWidgetsFunc)(int oldId, int newId, int oldWidth, int oldHeight, int newWidth, int newHeight) = nullptr;
 int xres = 0, yres = 0;
 
 struct ModeEntry {
@@ -50,9 +52,14 @@ const ModeEntry kModes[] = {
 constexpr int kModeCount = int(sizeof(kModes) / sizeof(kModes[0]));
 
 void freeSlot(ManagedWindow& w) {
+  // The change count goes on counting over the slot's windows: a region dispatch under way on the
+  // slot (a callback that deleted its own window, or made another in its place) sees a change
+  // and stops before it touches the regions that went.
+  const int changes = w.regionChangeCount + 1;
   std::memset(&w, 0, sizeof w);
   w.id = -1;
   w.xScale = w.yScale = 1.0f;
+  w.regionChangeCount = changes;
 }
 
 bool inUse(int index) { return index >= 0 && index < WINDOW_MAX && windows[index].id != -1; }
@@ -171,6 +178,11 @@ void windowSetWindowFuncs(window_create_fn create, window_select_fn select, wind
 }
 
 void windowSetWidgetsFunc(void (*deleteWidgets)(int vrkId)) { deleteWidgetsFunc = deleteWidgets; }
+void windowSetUpdateWidgetsFunc(int (*updateWidgets)(void)) { updateWidgetsFunc = updateWidgets; }
+void windowSetMoveWidgetsFunc(void (*moveWidgets)(int oldId, int newId, int oldWidth, int oldHeight, int newWidth,
+                                                  int newHeight)) {
+  moveWidgetsFunc = moveWidgets;
+}
 
 int windowGetXres(void) { return xres; }
 int windowGetYres(void) { return yres; }
@@ -269,6 +281,8 @@ int resizeWindow(const char* name, int x, int y, int width, int height) {
   const int ow = w.width, oh = w.height;
   const uint8_t* old = win_get_buf(w.id);
   if (old) drawScaledBuf(win_get_buf(id), width, height, old, ow, oh);
+  // The old window's buttons go before their pictures do; the new window gets its own below.
+  windowUnregisterButtons(w);
   for (int i = 0; i < w.buttonCount; ++i) {
     WindowButton& b = w.buttons[i];
     const int bw = b.width * width / ow, bh = b.height * height / oh;
@@ -294,11 +308,13 @@ int resizeWindow(const char* name, int x, int y, int width, int height) {
     // The bounds follow the points, or the quick test would cut the scaled polygon.
     if (r->minX <= r->maxX) regionSetBound(r);
   }
+  if (moveWidgetsFunc) moveWidgetsFunc(w.id, id, ow, oh, width, height);
   win_delete(w.id);
   w.id = id;
   w.width = width;
   w.height = height;
   w.xScale = w.yScale = 1.0f;
+  windowRegisterButtons(w);
   win_draw(id);
   if (current()) win_show(windows[currentWindow].id);
   return 0;
@@ -371,8 +387,7 @@ int windowDrawRectID(int index, int ulx, int uly, int lrx, int lry) {
 }
 
 int windowColorIndex(float r, float g, float b) {
-  const int ri = int(r * 31.0f) & 31, gi = int(g * 31.0f) & 31, bi = int(b * 31.0f) & 31;
-  return colorTable[(ri << 10) | (gi << 5) | bi];
+  return colorTable[colorFloat15(r, g, b)];  // components outside 0..1 are held at the nearer end
 }
 
 int windowFill(float r, float g, float b) {

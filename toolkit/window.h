@@ -50,7 +50,7 @@ struct ManagedWindow {
   Region** regions;  // slots may be null; owned
   int currentRegion;
   int regionCount;        // slots in regions
-  int regionChangeCount;  // rises whenever regions are deleted
+  int regionChangeCount;  // rises whenever regions are deleted, and when the slot is freed
   WindowButton* buttons;  // owned
   int buttonCount;
   int textX, textY;  // text position in window pixels
@@ -83,6 +83,14 @@ void windowSetWindowFuncs(window_create_fn create, window_select_fn select, wind
 // Installs the routine deleteWindow runs with the window-system id before the window goes, so
 // that the widgets drawn in it go with it (null: none). The widgets module installs it.
 void windowSetWidgetsFunc(void (*deleteWidgets)(int vrkId));
+// Installs the routine updateWindows runs after the regions, which redraws the widgets' live
+// values (null: none). The widgets module installs it.
+void windowSetUpdateWidgetsFunc(int (*updateWidgets)(void));
+// Installs the routine resizeWindow runs before the old window goes, which takes the widgets of
+// window-system window oldId to newId, their places scaled from the old size to the new (null:
+// none). The widgets module installs it.
+void windowSetMoveWidgetsFunc(void (*moveWidgets)(int oldId, int newId, int oldWidth, int oldHeight, int newWidth,
+                                                  int newHeight));
 // Allocation adapters to the tagged allocator (tag "window") for the window system.
 void* winMalloc(size_t size);
 void* winRealloc(void* ptr, size_t size);
@@ -110,7 +118,9 @@ int pushWindow(const char* name);
 // Selects the window on top of the stack and drops it; its index, or -1 (empty stack, or the
 // slot was freed or renamed meanwhile).
 int popWindow(void);
-// Moves the named window to a new rectangle, scaling its pixels, buttons and regions; 0, or -1.
+// Moves the named window to a new rectangle (a new window-system window), scaling its pixels,
+// buttons (registered again there, with new ids) and regions, and taking its widgets along; 0, or
+// -1 (no such window, or the new one cannot be made: the old one stays).
 int resizeWindow(const char* name, int x, int y, int width, int height);
 // resizeWindow, keeping design coordinates: the scales become new size / design size; 0, or -1.
 int scaleWindow(const char* name, int x, int y, int width, int height);
@@ -147,7 +157,7 @@ int windowDrawRectID(int index, int ulx, int uly, int lrx, int lry);
 int windowFill(float r, float g, float b);
 // Fills a rectangle given in design coordinates with the colour; 1, or 0.
 int windowFillRect(int x, int y, int width, int height, float r, float g, float b);
-// The palette index of a colour given as three components 0-1.
+// The palette index of a colour given as three components 0-1 (outside that range held at 0 or 1).
 int windowColorIndex(float r, float g, float b);
 
 // --- scaling (window.cpp) ---
@@ -168,7 +178,7 @@ enum : int { WINDOW_JUSTIFY_LEFT = 0, WINDOW_JUSTIFY_RIGHT = 1, WINDOW_JUSTIFY_C
 int windowSetFont(int font);
 // The font last set.
 int windowGetFont(void);
-// Stores the text (highlight) colour, components 0-1; 1.
+// Stores the text (highlight) colour, components 0-1 (held in that range); 1.
 int windowSetTextColor(float r, float g, float b);
 int windowSetHighlightColor(float r, float g, float b);
 // The palette index of the text (highlight) colour.
@@ -289,7 +299,8 @@ Region* windowRegionAt(int index, int x, int y);
 void setButtonGFX(int width, int height, uint8_t* normal, uint8_t* pressed, uint8_t* hover);
 // Makes a button at design (x, y, width, height), or replaces the one of that name in place; flags
 // go to the window system (0x20: pictures drawn with transparency, started clear, the normal
-// picture its mask; otherwise the default look). 0 only when no window is current.
+// picture its mask; otherwise the default look). 1, or 0 when no window is current or the
+// button would not lie wholly inside the window (then no button of that name is left).
 int windowAddButton(const char* name, int x, int y, int width, int height, int flags);
 // Loads each given picture file, scaled to the button, as its pressed, normal and hover picture
 // (a file that does not load leaves its picture), then redraws the button.
@@ -350,6 +361,10 @@ int windowRefreshRegions(void);
 // The per-frame dispatch for the window under the mouse (exits first for the regions of the
 // window the mouse left); 0 when switched off or over no managed window.
 int checkAllRegions(void);
+// One pass over every managed window: the mouse dispatched to the regions (checkAllRegions),
+// then the widgets' live values redrawn (update_widgets, when the widgets module is up); the
+// result of checkAllRegions.
+int updateWindows(void);
 // Sends `event` to the named region of the current window as if it happened (6 and above: right
 // button, event - 6); 1, or 0 without such a region.
 int windowActivateRegion(const char* name, int event);

@@ -158,10 +158,44 @@ int windowAddButton(const char* name, int x, int y, int width, int height, int f
   }
   b->id = win_register_button(w->id, b->x, b->y, b->width, b->height, -1, -1, -1, -1, b->normal, b->pressed,
                               nullptr, flags);
+  if (b->id == -1) {
+    // Not wholly inside the window: the window system makes no button there, so neither do we
+    // (a record without one would be dead, yet answer to its name).
+    freePictures(*b, true);
+    const int at = int(b - w->buttons);
+    std::memmove(b, b + 1, sizeof(WindowButton) * size_t(w->buttonCount - at - 1));
+    if (--w->buttonCount == 0) {
+      MYFREE(w->buttons, kTag);
+      w->buttons = nullptr;
+    }
+    return 0;
+  }
   win_register_button_func(b->id, doButtonOn, doButtonOff, doButtonPress, doButtonRelease);
   b->stateFlags |= 1;
   if (flags & kShaped) win_register_button_mask(b->id, b->normal);
   return 1;
+}
+
+void windowUnregisterButtons(ManagedWindow& w) {
+  for (int i = 0; i < w.buttonCount; ++i) {
+    if (w.buttons[i].id != -1) win_delete_button(w.buttons[i].id);
+    w.buttons[i].id = -1;
+  }
+}
+
+void windowRegisterButtons(ManagedWindow& w) {
+  for (int i = 0; i < w.buttonCount; ++i) {
+    WindowButton& b = w.buttons[i];
+    b.id = win_register_button(w.id, b.x, b.y, b.width, b.height, -1, -1, -1, -1, b.normal, b.pressed, b.hover,
+                               b.creationFlags);
+    if (b.id == -1) continue;
+    win_register_button_func(b.id, doButtonOn, doButtonOff, doButtonPress, doButtonRelease);
+    if (b.creationFlags & kShaped)
+      win_register_button_mask(b.id, b.normal);
+    else if (b.mask)
+      win_register_button_mask(b.id, b.mask);
+    if (b.rightCallback) win_register_right_button(b.id, -1, -1, doRightButtonPress, doRightButtonRelease);
+  }
 }
 
 int windowAddButtonGfx(const char* name, const char* pressedFile, const char* normalFile, const char* hoverFile) {

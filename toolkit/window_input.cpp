@@ -198,6 +198,12 @@ int checkAllRegions(void) {
   return windowCheckRegion(index, x, y, buttons);
 }
 
+int updateWindows(void) {
+  const int result = checkAllRegions();
+  if (updateWidgetsFunc) updateWidgetsFunc();
+  return result;
+}
+
 int windowActivateRegion(const char* name, int event) {
   ManagedWindow* w = windowCurrentRecord();
   Region* g = w ? windowFindRegion(currentWindow, name) : nullptr;

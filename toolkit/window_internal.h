@@ -5,6 +5,17 @@
 
 #include "toolkit/window.h"
 
+// The widgets' redraw that updateWindows runs (window.cpp; null when the widgets are not up).
+extern int (*updateWidgetsFunc)(void);
+
+// Takes every button of w away from the window system (their ids become -1), keeping the
+// records and pictures (window_button.cpp).
+void windowUnregisterButtons(ManagedWindow& w);
+// Registers every button of w with the window system on window w.id, as windowAddButton and the
+// calls after it did (pictures, mask, the standard handlers, a right callback); their new ids
+// go into the records (window_button.cpp).
+void windowRegisterButtons(ManagedWindow& w);
+
 // The display hook of displayInWindow (window_picture.cpp).
 extern window_display_fn displayWindowFunc;
 

@@ -41,7 +41,6 @@ bool windowCopyClipped(const uint8_t* src, int pitch, int w, int h, uint8_t* dst
 
 namespace {
 
-constexpr const char* kTag = "window";
 
 // The current window's buffer and size, or null.
 uint8_t* target(int* w, int* h) {

@@ -21,7 +21,8 @@ int textR = 31, textG = 31, textB = 31;
 int highlightR = 31, highlightG = 31, highlightB = 0;
 int currentTextFlags = WINDOW_TEXT_DEFAULT_FLAGS;
 
-int component(float v) { return int(v * 31.0f) & 31; }
+// A colour component 0..1 in 5 bits, held at 0 or 31 outside that range (as colorFloat15 does).
+int component(float v) { return colorFloat15(v, 0.0f, 0.0f) >> 10; }
 int paletteIndex(int r, int g, int b) { return colorTable[(r << 10) | (g << 5) | b]; }
 
 // Where the line starting at `pos` ends (`end`, exclusive) and where the next one starts (`next`);

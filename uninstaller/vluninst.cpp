@@ -96,32 +96,27 @@ void stopUi() {
   assetsPath[0] = '\0';
 }
 
-// The top-left corner that centres a dialog of `text` on the screen. The window system's dialogs
-// are their widest line + 32 wide (at least minWidth) and their lines + 2 text lines + 16 high.
-void centre(const std::string& text, int minWidth, int* x, int* y) {
-  int lines = 0, widest = 0;
-  for (size_t from = 0;; ++lines) {
-    const size_t nl = text.find('\n', from);
-    widest = std::max(widest, text_width(text.substr(from, nl - from).c_str()));
-    if (nl == std::string::npos) break;
-    from = nl + 1;
-  }
-  *x = (scr_size.lrx + 1 - std::max(widest + 32, minWidth)) / 2;
-  *y = (scr_size.lry + 1 - ((lines + 3) * text_height() + 16)) / 2;
+// The top-left corner that centres the window system's dialog of `text` (a question when
+// `question`) on the screen.
+void centre(const std::string& text, bool question, int* x, int* y) {
+  int width = 0, height = 0;
+  win_dialog_size(text.c_str(), question ? 1 : 0, &width, &height);
+  *x = (scr_size.lrx + 1 - width) / 2;
+  *y = (scr_size.lry + 1 - height) / 2;
 }
 
 void say(const std::string& text) {
   if (!uiUp) return;
   int x, y;
-  centre(text, 96, &x, &y);
-  win_msg(text.c_str(), x, y, kColour);
+  centre(text, false, &x, &y);
+  if (win_msg(text.c_str(), x, y, kColour) == -1) std::fprintf(stderr, "vluninst: %s\n", text.c_str());
 }
 
-// Asks the question: true for Yes.
-bool ask(const std::string& question) {
+// Asks the question: 1 for Yes, 0 for No, -1 when it could not be shown.
+int ask(const std::string& question) {
   int x, y;
-  centre(question, 160, &x, &y);
-  return win_yes_no(question.c_str(), x, y, kColour) == 1;
+  centre(question, true, &x, &y);
+  return win_yes_no(question.c_str(), x, y, kColour);
 }
 
 // Draws the bar after each entry, then runs one pass of the input's background work: the dump key
@@ -184,9 +179,15 @@ int run(bool silent, const std::string& log) {
   }
   const std::string title = titleOf(plan);
   if (plan.skipped) std::fprintf(stderr, "vluninst: %d lines of the log were skipped\n", plan.skipped);
-  if (!silent && !ask("Remove " + title + " and all of its components?")) {
-    vluFreePlan(&plan);
-    return VLU_NOTHING_REMOVED;
+  if (!silent) {
+    const std::string question = "Remove " + title + " and all of its components?";
+    const int answer = ask(question);
+    if (answer == -1)
+      std::fprintf(stderr, "vluninst: the question \"%s\" cannot be shown; nothing was removed\n", question.c_str());
+    if (answer != 1) {
+      vluFreePlan(&plan);
+      return VLU_NOTHING_REMOVED;
+    }
   }
   if (uiUp) {
     barWindow = win_add(120, 200, 400, 80, 256, 0);

@@ -137,6 +137,7 @@ int VRK95_hook_keyboard(int on) {
   if (on && !dxinput_acquire_keyboard()) return -1;
   if (!on) dxinput_unacquire_keyboard();
   kb_clear();
+  if (on) VRK_kb_read_locks();  // the lock keys may have been toggled elsewhere meanwhile
   keyboard_hooked = on;
   return 0;
 }
@@ -206,6 +207,8 @@ void process_bk(void) {
   int k = kb_getch();
   if (k != -1) VRK_add_input_buffer(k);
 }
+
+void VRK95_close(void) { VRK_add_input_buffer(27); }
 
 void VRK_add_input_buffer(int code) {
   if (code == -1) return;

@@ -35,12 +35,19 @@ struct MenuBar {
 // Routine of a list chooser: called with the items and the chosen index; the list stays open.
 typedef void (*win_list_fn)(const char* const* items, int index);
 
-// Message box at (x, y) with a "Done" button; returns 0 once dismissed (the button, or Escape),
-// -1 when the window cannot be made. Lines of the text are broken at '\n'.
+// Message box at (x, y) (moved to stay on the screen) with a "Done" button, which has the focus
+// mark; returns 0 once dismissed (the button, Escape, Enter or Space), -1 when the window cannot be made (the box would be taller
+// than the screen). Lines of the text are broken at '\n', and between words (or inside a word
+// wider than the screen) where they would not fit on the screen.
 int win_msg(const char* text, int x, int y, int colour);
-// Yes/no question with "Yes" and "No" buttons: 1 for yes (the button, Enter, Space, y, Y), 0 for
-// no (the button, Escape, n, N), -1 when the window cannot be made.
+// Yes/no question with "Yes" and "No" buttons, its text broken as win_msg's; the focus mark
+// starts on "Yes" and Tab, Left and Right move it. 1 for yes (the button, y, Y, Enter or Space on
+// "Yes"), 0 for no (the button, Escape, n, N, Enter or Space on "No"), -1 when the window cannot be
+// made (the question was not asked).
 int win_yes_no(const char* question, int x, int y, int colour);
+// The size in *width and *height of the box win_msg (question 0) or win_yes_no (question 1) makes
+// for text; 0, or -1 before win_init.
+int win_dialog_size(const char* text, int question, int* width, int* height);
 // List chooser from the first item: as win_list_select_at with first 0.
 int win_list_select(const char* title, const char* const* items, int count, win_list_fn routine, int x, int y,
                     int colour);

@@ -16,6 +16,18 @@
 namespace {
 
 int menu_open = 0;  // a pull-down is being run
+// The bar whose pull-down is open, and whether it went meanwhile (its window deleted, or the bar
+// taken away, by a background process or a routine the input loop ran): the menu then ends at
+// once, touching the bar no more.
+const MenuBar* open_bar = nullptr;
+bool open_bar_gone = false;
+
+bool bar_gone(const MenuBar* bar) { return bar && bar == open_bar && open_bar_gone; }
+
+// Called before a bar is freed.
+void forget_bar(const MenuBar* bar) {
+  if (bar && bar == open_bar) open_bar_gone = true;
+}
 
 bool empty_item(const char* s) { return !s || !*s; }
 
@@ -93,6 +105,10 @@ int process_pull_down(int id, const Rect& rect, const char* const* items, int co
   int px = sx, py = sy;
   for (;;) {
     const int code = VRK_intr_input();
+    if (bar_gone(bar)) {
+      result = -1;
+      break;
+    }
     int mx, my;
     mouse_get_position(&mx, &my);
     if (!armed && (std::abs(mx - sx) > 4 || std::abs(my - sy) > 4 || (code != -1 && code != -2))) armed = true;
@@ -150,13 +166,16 @@ int process_pull_down(int id, const Rect& rect, const char* const* items, int co
     }
   }
   win_delete(id);
-  if (bar) invert_title(bar, index);
+  if (bar && !bar_gone(bar)) invert_title(bar, index);
   return result;
 }
 
 }  // namespace
 
-void VRK_intr_menu_exit(void) { menu_open = 0; }
+void VRK_intr_menu_exit(void) {
+  menu_open = 0;
+  open_bar = nullptr;
+}
 
 int win_width_needed(const char* const* strings, int count) {
   int w = 0;
@@ -230,15 +249,21 @@ void win_delete_menu_bar(int win) {
   }
   const Rect r = bar->rect;
   w->menu_bar = nullptr;
+  forget_bar(bar);
   mem_free(bar);
   win_fill(win, r.ulx, r.uly, r.lrx - r.ulx + 1, r.lry - r.uly + 1, w->color);
 }
 
-void VRK_menu_free(MenuBar* bar) { mem_free(bar); }
+void VRK_menu_free(MenuBar* bar) {
+  forget_bar(bar);
+  mem_free(bar);
+}
 
 int VRK_process_menu(MenuBar* bar, int index) {
   if (!bar || menu_open || index < 0 || index >= bar->count) return -1;
   menu_open = 1;
+  open_bar = bar;
+  open_bar_gone = false;
   int result = -1;
   for (;;) {
     Window* w = VRK_find(bar->window);
@@ -249,6 +274,7 @@ int VRK_process_menu(MenuBar* bar, int index) {
                                     p.foreground, p.background, &r);
     if (id == -1) break;
     result = process_pull_down(id, r, p.items, p.count, p.foreground, p.background, bar, index);
+    if (bar_gone(bar)) result = -1;
     if (result <= -2) {
       index = -2 - result;
       continue;
@@ -256,6 +282,7 @@ int VRK_process_menu(MenuBar* bar, int index) {
     break;
   }
   menu_open = 0;
+  open_bar = nullptr;
   if (result < 0) return -1;
   flush_input_buffer();
   VRK_add_input_buffer(result);

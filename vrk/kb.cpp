@@ -108,36 +108,37 @@ void english_us_table() {
 }
 
 // The European layouts' differences from English US: "key: normal, Shift, left Alt, right Alt,
-// Control" entries separated by ';', "-" for no code.
+// Control" entries separated by ';', "-" for no code. Keys are numbered by their place on the
+// keyboard (the US key in that place), and each gives what the layout's keyboard prints on it:
+// on a French keyboard the key in the US Q's place is A.
 const char* const kLayoutChanges[5] = {
     "",
     // French
     "0x02: 38, 49, -, -, -; 0x03: 233, 50, -, 152, -; 0x04: 34, 51, -, 35, -; 0x05: 39, 52, -, 123, -;"
-    "0x06: 40, 53, -, 91, -; 0x07: 150, 54, -, 166, -; 0x08: 232, 55, -, 96, -; 0x09: 95, 56, -, 92, -;"
+    "0x06: 40, 53, -, 91, -; 0x07: 45, 54, -, 166, -; 0x08: 232, 55, -, 96, -; 0x09: 95, 56, -, 92, -;"
     "0x0A: 231, 57, -, 136, -; 0x0B: 224, 48, -, 64, -; 0x0C: 41, 176, -, 93, -; 0x0D: 61, 43, -, 125, -;"
     "0x10: 97, 65, 286, 286, 1; 0x11: 122, 90, 300, 300, 26; 0x1A: 136, 168, -, -, -; 0x1B: 36, 163, -, 164, -;"
     "0x1E: 113, 81, 272, 272, 17; 0x27: 109, 77, 306, 306, 13; 0x28: 249, 37, -, -, -; 0x29: 178, -, -, -, -;"
     "0x2B: 42, 181, -, -, -; 0x2C: 119, 87, 273, 273, 23; 0x32: 44, 63, -, -, -; 0x33: 59, 46, -, -, -;"
     "0x34: 58, 47, -, -, -; 0x35: 33, 167, -, -, -; 0x56: 60, 62, -, -, -",
     // German
-    "0x03: 50, 34, -, 178, -; 0x04: 51, 167, -, 179, -; 0x07: 54, 38, -, -, -; 0x08: 55, 166, -, 123, -;"
+    "0x03: 50, 34, -, 178, -; 0x04: 51, 167, -, 179, -; 0x07: 54, 38, -, -, -; 0x08: 55, 47, -, 123, -;"
     "0x09: 56, 40, -, 91, -; 0x0A: 57, 41, -, 93, -; 0x0B: 48, 61, -, 125, -; 0x0C: 223, 63, -, 92, -;"
     "0x0D: 180, 96, -, -, -; 0x10: 113, 81, 272, 64, 17; 0x15: 122, 90, 300, 300, 26; 0x1A: 252, 220, -, -, -;"
-    "0x1B: 43, 42, -, 152, -; 0x27: 246, 214, -, -, -; 0x28: 228, 196, -, -, -; 0x29: 136, 186, -, -, -;"
+    "0x1B: 43, 42, -, 152, -; 0x27: 246, 214, -, -, -; 0x28: 228, 196, -, -, -; 0x29: 136, 176, -, -, -;"
     "0x2B: 35, 39, -, -, -; 0x2C: 121, 89, 277, 277, 25; 0x32: 109, 77, 306, 181, 13; 0x33: 44, 59, -, -, -;"
-    "0x34: 46, 58, -, -, -; 0x35: 150, 151, -, -, -; 0x37: 215, 215, -, -, -; 0x53: 339, 44, -, 419, 403;"
-    "0x56: 60, 62, -, 166, -; 0xB5: 247, 247, -, -, 3",
+    "0x34: 46, 58, -, -, -; 0x35: 45, 95, -, -, -; 0x53: 339, 44, -, 419, 403; 0x56: 60, 62, -, 124, -",
     // Italian
-    "0x00: 96, 126, -, -, -; 0x03: 50, 34, -, -, -; 0x04: 51, 163, -, -, -; 0x07: 54, 38, -, -, -;"
+    "0x03: 50, 34, -, -, -; 0x04: 51, 163, -, -, -; 0x07: 54, 38, -, -, -;"
     "0x08: 55, 47, -, -, -; 0x09: 56, 40, -, -, -; 0x0A: 57, 41, -, -, -; 0x0B: 48, 61, -, -, -;"
     "0x0C: 39, 63, -, -, -; 0x0D: 236, 94, -, -, -; 0x1A: 232, 233, -, 91, -; 0x1B: 43, 42, -, 93, -;"
     "0x27: 242, 231, -, 64, -; 0x28: 224, 176, -, 35, -; 0x29: 92, 124, -, -, -; 0x2B: 249, 167, -, -, -;"
     "0x33: 44, 59, -, -, -; 0x34: 46, 58, -, -, -; 0x35: 45, 95, -, -, -; 0x56: 60, 62, -, -, -",
     // Spanish
-    "0x00: 96, 126, -, -, -; 0x02: 49, 33, -, 124, -; 0x03: 50, 34, -, 64, -; 0x04: 51, 149, -, 35, -;"
+    "0x02: 49, 33, -, 124, -; 0x03: 50, 34, -, 64, -; 0x04: 51, 183, -, 35, -;"
     "0x07: 54, 38, -, 172, -; 0x08: 55, 47, -, -, -; 0x09: 56, 40, -, -, -; 0x0A: 57, 41, -, -, -;"
-    "0x0B: 48, 61, -, -, -; 0x0C: 146, 63, -, -, -; 0x0D: 161, 191, -, -, -; 0x1A: 96, 94, -, 91, -;"
-    "0x1B: 43, 42, -, 93, -; 0x27: 241, 209, -, -, -; 0x28: 168, 180, -, 123, -; 0x29: 176, 170, -, 92, -;"
+    "0x0B: 48, 61, -, -, -; 0x0C: 39, 63, -, -, -; 0x0D: 161, 191, -, -, -; 0x1A: 96, 94, -, 91, -;"
+    "0x1B: 43, 42, -, 93, -; 0x27: 241, 209, -, -, -; 0x28: 168, 180, -, 123, -; 0x29: 186, 170, -, 92, -;"
     "0x2B: 231, 199, -, 125, -; 0x33: 44, 59, -, -, -; 0x34: 46, 58, -, -, -; 0x35: 45, 95, -, -, -;"
     "0x56: 60, 62, -, -, -",
 };
@@ -299,14 +300,19 @@ int VRK_kb_set(void) {
   kb_put = kb_get = 0;
   dxinput_flush_keyboard_buffer();
   VRK95_clear_time_stamps();
-  plat_driver* d = plat_driver_get();
-  kb_lock_flags = d ? d->lock_keys() & 7 : 0;
+  kb_lock_flags = 0;
+  VRK_kb_read_locks();
   kb_set_layout(KB_ENGLISH_US);
   kb_idle_start_time = get_time();
   return 0;
 }
 
 void VRK_kb_restore(void) { kb_installed = 0; }
+
+void VRK_kb_read_locks(void) {
+  plat_driver* d = plat_driver_get();
+  if (kb_installed && d) kb_lock_flags = d->lock_keys() & 7;
+}
 
 void kb_clear(void) {
   std::memset(keys, 0, sizeof keys);
@@ -388,12 +394,13 @@ void kb_simulate_key(int s) {
     keys[k] = uint8_t(state);
   }
   if (state != 0) {
-    if (k == 0x3A) {
+    // The lock keys act when pressed, not again while held (as the system's own lock state does).
+    if (state == 1 && k == 0x3A) {
       if (!(kb_lock_flags & KB_CAPS_LOCK)) kb_lock_flags |= KB_CAPS_LOCK;
       else if (kb_layout == KB_ENGLISH_US) kb_lock_flags &= ~KB_CAPS_LOCK;
-    } else if (k == 0x45) {
+    } else if (state == 1 && k == 0x45) {
       kb_lock_flags ^= KB_NUM_LOCK;
-    } else if (k == 0x46) {
+    } else if (state == 1 && k == 0x46) {
       kb_lock_flags ^= KB_SCROLL_LOCK;
     } else if (is_shift(k) && (kb_lock_flags & KB_CAPS_LOCK) && kb_layout != KB_ENGLISH_US) {
       kb_lock_flags &= ~KB_CAPS_LOCK;
@@ -463,20 +470,10 @@ void VRK95_build_key_map(void) {
       s = 0xFF;
     VRK95_key_map[c] = uint8_t(s);
   }
-  static const uint8_t french[][2] = {{0x0C, 0x07}, {0x10, 0x1E}, {0x11, 0x2C}, {0x1A, 0x06}, {0x1B, 0x0C},
-                                      {0x1E, 0x10}, {0x27, 0x33}, {0x28, 0x05}, {0x29, 0x03}, {0x2B, 0x09},
-                                      {0x2C, 0x11}, {0x32, 0x27}, {0x33, 0x32}, {0x34, 0x33}, {0x35, 0x34}};
-  static const uint8_t german[][2] = {{0x0C, 0x35}, {0x0D, 0x0B}, {0x15, 0x2C}, {0x1A, 0x09},
-                                      {0x1B, 0x0A}, {0x27, 0x33}, {0x28, 0x0D}, {0x29, 0x1B},
-                                      {0x2B, 0x0C}, {0x2C, 0x15}, {0x35, 0x08}};
-  static const uint8_t southern[][2] = {{0x0C, 0x35}, {0x0D, 0x0B}, {0x27, 0x33}, {0x28, 0x0C},
-                                        {0x29, 0x00}, {0x2B, 0x29}, {0x35, 0x08}};
-  auto apply = [](const uint8_t (*t)[2], size_t n) {
-    for (size_t i = 0; i < n; ++i) VRK95_key_map[t[i][0]] = t[i][1];
-  };
-  if (kb_layout == KB_FRENCH) apply(french, std::size(french));
-  else if (kb_layout == KB_GERMAN) apply(german, std::size(german));
-  else if (kb_layout == KB_ITALIAN || kb_layout == KB_SPANISH) apply(southern, std::size(southern));
+  // The ISO key between left Shift and Z ("<>" on European keyboards).
+  VRK95_key_map[0x56] = 0x56;
+  // Every layout keeps the keys in place: the key codes name places on the keyboard, as the
+  // layouts' tables do, so no layout moves a key here.
 }
 
 void VRK95_clear_time_stamps(void) {

@@ -21,6 +21,9 @@ extern uint8_t keys[256];
 int VRK_kb_set(void);
 // Marks the driver uninstalled.
 void VRK_kb_restore(void);
+// Takes Caps, Num and Scroll Lock as the system has them now (they may have been toggled in
+// another program while this one was in the background); nothing while not installed.
+void VRK_kb_read_locks(void);
 // The next key code, or -1 (also when not installed).
 int kb_getch(void);
 // The current layout's conversion of the oldest key record into a key code (-1 none); set by
@@ -52,7 +55,8 @@ void kb_simulate_key(int scan);
 void VRK_kb_hook_vcr(void (*record)(int scan), int (*device)(int down));
 // One DirectInput key event into scan codes.
 void VRK95_process_key(const plat_key_event* e);
-// Fills the DirectInput-to-scan-code map for the current layout.
+// Fills the DirectInput-to-scan-code map; the same for every layout, since key codes and the
+// layouts' tables both name places on the keyboard.
 void VRK95_build_key_map(void);
 // Forgets every key's press time (no key repeats).
 void VRK95_clear_time_stamps(void);

@@ -94,7 +94,9 @@ int VRK_mouse_init(void) {
   mouse_buttons = last_buttons = raw_buttons = 0;
   mouse_colorize();
   if (mouse_set_shape(nullptr, 0, 0, 0, 0, 0, 0) != 0) return -1;
-  if (!dxinput_acquire_mouse()) return -1;
+  // The system refuses the mouse to a program that is not in the foreground: it is taken again
+  // when the program is activated (VRK95_activate), and reads give nothing until then.
+  dxinput_acquire_mouse();
   have_mouse = 1;
   mouse_x = scr_size.lrx / 2;
   mouse_y = scr_size.lry / 2;

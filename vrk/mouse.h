@@ -1,7 +1,7 @@
 // The mouse of the window system: the cursor the window system draws itself (shape, animation,
 // hot spot, shown or hidden), its position, and the button events of each poll. The device gives
 // relative motion and two raw buttons; mouse_simulate_input is the one entry every motion and
-// button change goes through. Everything does nothing until VRK_mouse_init found the device.
+// button change goes through. Everything does nothing until VRK_mouse_init.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,8 @@ enum : int {
 // Milliseconds between repeated press events of a held button.
 constexpr int MOUSE_AUTO_PRESS_MS = 250;
 
-// Takes the device, sets the built-in arrow and centres the cursor (hidden); 0, or -1.
+// Takes the device (when it cannot be had now, activation takes it later), sets the built-in
+// arrow and centres the cursor (hidden); 0, or -1 (the arrow cannot be set).
 int VRK_mouse_init(void);
 // Gives the device back, frees the cursor buffer and stops the animation.
 void VRK_mouse_exit(void);

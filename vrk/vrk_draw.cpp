@@ -127,8 +127,9 @@ void win_text(int id, const char* const* strings, int count, int width, int x, i
     if (s && *s) {
       win_print(id, s, width, x, ly, color);
     } else if (s && width > 0) {
+      // Two rows, ly + h / 2 and the one below it: both must lie in the buffer.
       int x2 = x + width - 1;
-      if (!inside(w, x, ly + h / 2 + 1) || !inside(w, x2, ly + h / 2 + 1)) continue;
+      if (!inside(w, x, ly + h / 2) || !inside(w, x2, ly + h / 2 + 1)) continue;
       int dark = index_of(259), light = index_of(258);
       std::memset(at(w, x, ly + h / 2), dark, size_t(width));
       std::memset(at(w, x, ly + h / 2 + 1), light, size_t(width));

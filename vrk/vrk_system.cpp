@@ -204,13 +204,10 @@ int win_active(void) { return VRK_win_init_flag; }
 
 int win_reinit(win_mode_fn mode) {
   if (!VRK_win_init_flag) return WIN_ERR_NOT_INIT;
-  if (!mode || mode() != 0) {
-    if (video_set) video_set();
-    return WIN_ERR_VIDEO;
-  }
-  const int sw = scr_size.lrx + 1, sh = scr_size.lry + 1;
   int err = 0;
-  for (int i = 1; i < num_windows; ++i)
+  if (!mode || mode() != 0) err = WIN_ERR_VIDEO;
+  const int sw = scr_size.lrx + 1, sh = scr_size.lry + 1;
+  for (int i = 1; i < num_windows && !err; ++i)
     if (window[i]->width > sw || window[i]->height > sh) err = WIN_ERR_TOO_BIG;
   if (!err && (window_flags & WIN_INIT_BUFFER)) {
     auto* nb = static_cast<uint8_t*>(mem_malloc(size_t(sw) * size_t(sh)));
@@ -221,8 +218,10 @@ int win_reinit(win_mode_fn mode) {
       screen_buffer = nb;
     }
   }
+  // On an error the old mode is set again, and like a new one it needs the palette and every
+  // window put back.
   if (err) {
-    if (video_set) video_set();
+    if (video_set && video_set() != 0) return WIN_ERR_VIDEO;
   } else {
     video_set = mode;
   }

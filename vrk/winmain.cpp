@@ -24,7 +24,7 @@ void on_paint(int ulx, int uly, int lrx, int lry) {
   VRK95_paint(&r);
 }
 
-const plat_handlers kHandlers = {VRK95_activate, on_paint, nullptr};
+const plat_handlers kHandlers = {VRK95_activate, on_paint, VRK95_close};
 
 }  // namespace
 

@@ -25,6 +25,9 @@ void SignalHandler(int sig);
 void VRK95_activate(int active);
 // The system asks for a part of the screen to be redrawn.
 void VRK95_paint(const Rect* r);
+// The driver's close call-back: the user closed the program's window, which the program takes as
+// Escape (27, queued for get_input), so that it ends, asks or goes on as Escape does where it is.
+void VRK95_close(void);
 // Shows the system cursor and a system message box with the message; returns 1.
 int VRKSystemError(const char* message);
 // Sets the window title (at most 255 characters kept) and passes it to the driver.

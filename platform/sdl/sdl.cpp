@@ -1,10 +1,16 @@
 // The sdl driver: a window showing the 8-bit screen through its palette (or the 16-bit screen),
 // scaled by an integer factor (VRK_SCALE, 2 by default; VRK_FULLSCREEN=1 for full screen).
 // Drawing marks a changed rectangle; present converts it into the window's texture and shows one
-// frame. Keys arrive as SDL scancodes and leave as DirectInput key codes; the mouse is relative
-// motion with the pointer held by the window while the mouse is acquired (SDL's relative mode;
-// where the video system refuses it, the pointer's motion over the window); window focus drives
-// the active flag; closing the window ends the program like the system's destroy message.
+// frame. Keys arrive as SDL scancodes and leave as DirectInput key codes; the mouse follows the
+// pointer's absolute place over the window (so tablets, remote desktops and synthetic motion move
+// it too), handed on as the motion that takes the window system's cursor there; window focus
+// drives the active flag; closing the window is passed on to the window system (once: SDL's quit
+// event that follows is dropped, and SDL leaves the process's signals alone).
+//
+// SDL's video starts once, for the availability probe and the driver both; where a display is
+// named (DISPLAY, WAYLAND_DISPLAY) it must be a real one: SDL's off-screen and dummy video, which
+// SDL falls back to when it cannot reach the display, are refused (unless SDL_VIDEODRIVER asks
+// for them), with a message on stderr, since a program there would run without a window.
 #include <SDL.h>
 
 #include <array>
@@ -35,9 +41,12 @@ struct State {
   std::deque<plat_key_event> keys;
   bool input_up = false;
   bool kb_acquired = false, mouse_acquired = false;
-  bool relative = false;            // SDL's relative mode holds the pointer
-  int rest_x = 0, rest_y = 0;       // window pixels of motion not yet a whole screen pixel
-  int mdx = 0, mdy = 0;
+  // The cursor's place as the motion handed on so far leaves it (screen pixels); it starts at the
+  // screen's centre, where the window system puts its cursor.
+  int pos_x = -1, pos_y = -1;
+  int mdx = 0, mdy = 0;  // motion not read yet
+  uint8_t buttons = 0;   // the buttons down now (1 left, 2 right), from the events
+  uint8_t pressed = 0;   // pressed since the last read: a click between two reads counts
   char title[256] = {};
   bool cursor_shown = true;
 };
@@ -140,6 +149,7 @@ int sd_set_mode(int width, int height, int bpp) {
 void sd_reset_mode() {
   close_window();
   st.width = st.height = st.bpp = 0;
+  st.pos_x = st.pos_y = -1;
   st.fb.clear();
   st.argb.clear();
   st.dirty = plat_dirty{};
@@ -184,13 +194,32 @@ int sd_message_box(const char* text, const char* caption) {
   return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption ? caption : "", text, st.window) == 0;
 }
 
-// Motion of the pointer in window pixels -> whole screen pixels, keeping the remainder.
-int to_screen(int window_pixels, int& rest) {
-  rest += window_pixels;
-  int whole = rest / st.scale;
-  rest -= whole * st.scale;
-  return whole;
+// The screen pixel under the window point (x, y), kept on the screen.
+void to_screen(int x, int y, int* sx, int* sy) {
+  int ww = st.width * st.scale, wh = st.height * st.scale;
+  if (st.window) SDL_GetWindowSize(st.window, &ww, &wh);
+  *sx = ww > 0 ? int(int64_t(x) * st.width / ww) : 0;
+  *sy = wh > 0 ? int(int64_t(y) * st.height / wh) : 0;
+  *sx = SDL_clamp(*sx, 0, st.width - 1);
+  *sy = SDL_clamp(*sy, 0, st.height - 1);
 }
+
+// The pointer is at window point (x, y): the motion that takes the cursor there is handed on.
+void pointer_at(int x, int y) {
+  if (st.width <= 0 || st.height <= 0) return;
+  if (st.pos_x < 0) {
+    st.pos_x = st.width / 2;
+    st.pos_y = st.height / 2;
+  }
+  int sx, sy;
+  to_screen(x, y, &sx, &sy);
+  st.mdx += sx - st.pos_x;
+  st.mdy += sy - st.pos_y;
+  st.pos_x = sx;
+  st.pos_y = sy;
+}
+
+uint8_t button_bit(Uint8 button) { return button == SDL_BUTTON_LEFT ? 1 : button == SDL_BUTTON_RIGHT ? 2 : 0; }
 
 // Key and mouse events go to the devices; the system's key repeat and anything that happens
 // while a device is not acquired is dropped.
@@ -200,9 +229,19 @@ void take_input(const SDL_Event& e) {
     int code = plat_sdl_scancode_to_dik(int(e.key.keysym.scancode));
     if (code == 0 || st.keys.size() >= kMaxKeys) return;
     st.keys.push_back({uint8_t(code), uint8_t(e.type == SDL_KEYDOWN ? 1 : 0)});
-  } else if (e.type == SDL_MOUSEMOTION && st.mouse_acquired) {
-    st.mdx += to_screen(e.motion.xrel, st.rest_x);
-    st.mdy += to_screen(e.motion.yrel, st.rest_y);
+  } else if (e.type == SDL_MOUSEMOTION) {
+    if (st.mouse_acquired) pointer_at(e.motion.x, e.motion.y);
+  } else if (e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) {
+    const uint8_t bit = button_bit(e.button.button);
+    if (e.type == SDL_MOUSEBUTTONUP) {
+      st.buttons &= uint8_t(~bit);
+      return;
+    }
+    st.buttons |= bit;
+    if (st.mouse_acquired) {
+      st.pressed |= bit;
+      pointer_at(e.button.x, e.button.y);
+    }
   }
 }
 
@@ -215,6 +254,7 @@ void refresh_input() {
   int n;
   while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_KEYDOWN, SDL_KEYUP)) > 0)
     for (int i = 0; i < n; ++i) take_input(events[i]);
+  // Motion and buttons in the order they happened.
   while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_MOUSEMOTION, SDL_MOUSEWHEEL)) > 0)
     for (int i = 0; i < n; ++i) take_input(events[i]);
 }
@@ -224,8 +264,7 @@ void sd_pump() {
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     switch (e.type) {
-      case SDL_QUIT:
-        plat_notify_close();
+      case SDL_QUIT:  // follows the window's own close event, which is the one passed on
         break;
       case SDL_WINDOWEVENT:
         switch (e.window.event) {
@@ -264,14 +303,17 @@ int sd_acquire_keyboard(int on) {
 int sd_acquire_mouse(int on) {
   if (on && !st.input_up) return 0;
   refresh_input();
+  // Motion not read is dropped: the cursor stays where the last read left it.
+  st.pos_x -= st.mdx;
+  st.pos_y -= st.mdy;
+  st.mdx = st.mdy = 0;
+  st.pressed = 0;
   st.mouse_acquired = on != 0;
-  st.mdx = st.mdy = st.rest_x = st.rest_y = 0;
-  // The pointer stays with the window while the program has the mouse; where the video system
-  // cannot hold it (SDL's off-screen and dummy video), motion over the window still counts.
-  if (on) st.relative = SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
-  else if (st.relative) {
-    SDL_SetRelativeMouseMode(SDL_FALSE);
-    st.relative = false;
+  // Taken again over the window: the cursor goes to the pointer at the next read.
+  int x, y;
+  if (on && st.window && SDL_GetMouseFocus() == st.window) {
+    SDL_GetMouseState(&x, &y);
+    pointer_at(x, y);
   }
   return 1;
 }
@@ -301,9 +343,10 @@ void sd_flush_keys() {
 int sd_read_mouse(plat_mouse_state* out) {
   refresh_input();
   if (!st.mouse_acquired || !st.video_up) return 0;
-  Uint32 b = SDL_GetMouseState(nullptr, nullptr);
-  *out = {st.mdx, st.mdy, uint8_t((b & SDL_BUTTON_LMASK) ? 1 : 0), uint8_t((b & SDL_BUTTON_RMASK) ? 1 : 0)};
+  const uint8_t b = st.buttons | st.pressed;  // released since, it is down for this read
+  *out = {st.mdx, st.mdy, uint8_t(b & 1), uint8_t((b & 2) ? 1 : 0)};
   st.mdx = st.mdy = 0;
+  st.pressed = 0;
   return 1;
 }
 
@@ -325,22 +368,51 @@ void sd_destroy() {
 
 }  // namespace
 
+namespace {
+
+bool video_refused = false;  // a named display could not be reached: said once, not tried again
+
+bool is_set(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+// Starts SDL's video once for the probe and the driver; true when it is up.
+bool start_video() {
+  if (st.video_up) return true;
+  const bool named = is_set("DISPLAY") || is_set("WAYLAND_DISPLAY");
+  const bool forced = is_set("SDL_VIDEODRIVER");  // e.g. dummy or offscreen for tests
+  if ((!named && !forced) || (video_refused && !forced)) return false;
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // Ctrl-C ends the program as it would without SDL
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (named && !forced) {
+      SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "sdl: cannot open the display: %s", SDL_GetError());
+      video_refused = true;
+    }
+    return false;
+  }
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!forced && (!driver || !std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy"))) {
+    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION,
+                 "sdl: cannot open the display (SDL offers only its \"%s\" video, which shows no window)",
+                 driver ? driver : "?");
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    video_refused = true;
+    return false;
+  }
+  st.video_up = true;
+  return true;
+}
+
+}  // namespace
+
 int plat_sdl_available(void) {
-  if (st.video_up) return 1;
-  const char* d = std::getenv("DISPLAY");
-  const char* w = std::getenv("WAYLAND_DISPLAY");
-  const char* forced = std::getenv("SDL_VIDEODRIVER");  // e.g. dummy or offscreen for tests
-  if (!(d && *d) && !(w && *w) && !(forced && *forced)) return 0;
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  return 1;
+  if (start_video()) return 1;
+  return video_refused ? -1 : 0;
 }
 
 int plat_sdl_create(plat_driver* out) {
-  if (!st.video_up) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return -1;
-    st.video_up = true;
-  }
+  if (!start_video()) return -1;
   grey_ramp();
   rebuild_pal32();
   *out = plat_driver{

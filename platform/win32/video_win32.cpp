@@ -41,6 +41,11 @@ State st;
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_CLOSE:
+      // The user closes the window (Alt-F4, the system menu): the program decides what that
+      // means; the window stays until it ends.
+      plat_notify_close();
+      return 0;
     case WM_DESTROY:
       if (!st.closing) plat_notify_close();
       return 0;

@@ -12,10 +12,21 @@ int test_sdl_key(int scancode, int down, int repeat) {
   return SDL_PushEvent(&e) == 1;
 }
 
-int test_sdl_motion(int xrel, int yrel) {
+int test_sdl_pointer(int x, int y) {
   SDL_Event e{};
   e.type = SDL_MOUSEMOTION;
-  e.motion.xrel = xrel;
-  e.motion.yrel = yrel;
+  e.motion.x = x;
+  e.motion.y = y;
+  return SDL_PushEvent(&e) == 1;
+}
+
+int test_sdl_button(int button, int down, int x, int y) {
+  SDL_Event e{};
+  e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+  e.button.button = Uint8(button);
+  e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+  e.button.clicks = 1;
+  e.button.x = x;
+  e.button.y = y;
   return SDL_PushEvent(&e) == 1;
 }
