@@ -116,6 +116,7 @@ class EngineTest : public ::testing::Test {
 #else
     fs::create_directories(root);
     dest = (root / "GAMES" / "TEST").string();
+    os_remove("C:\\uninst.log");  // an earlier test's running log, on the one C: drive they share
 #endif
     uiScriptReset();
     uninstSetClock(fixedClock);

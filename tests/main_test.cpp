@@ -274,11 +274,9 @@ TEST_F(MainFlow, ARealProgramInASubdirectoryRunsThere) {
 // The whole run from vrk_main: the component services the shell's link object needs are started
 // before the panels (a panel makes a shortcut) and stopped at the end.
 int linkMade = -1;
+std::string linkPath;  // on Windows the medium's own folder; on the host drive C (the medium is a disc there)
 int shortcutPanel() {
-  char here[MAIN_PATH_SIZE];
-  linkMade = os_getcwd(here, sizeof here) == 0 &&
-                     os_shell_link((std::string(here) + "\\made.lnk").c_str(), "C:\\GAME\\GAME.EXE", "Game",
-                                   "C:\\GAME", nullptr, 0, OS_SHOW_DEFAULT) == 0
+  linkMade = os_shell_link(linkPath.c_str(), "C:\\GAME\\GAME.EXE", "Game", "C:\\GAME", nullptr, 0, OS_SHOW_DEFAULT) == 0
                  ? 1
                  : 0;
   return PANEL_QUIT;
@@ -299,16 +297,23 @@ TEST(MainRun, PanelsCanMakeShortcuts) {
   const fs::path before = fs::current_path();
   fs::current_path(medium.path);
 #ifndef _WIN32
+  set_env("VRK_ROOT", (medium.path / "root").string().c_str());
   os_host_reset();  // the medium is the directory the program starts in
+  linkPath = "C:\\made.lnk";
+  const fs::path made = medium.path / "root" / "C" / "made.lnk";
+#else
+  linkPath = (medium.path / "made.lnk").string();
+  const fs::path made = medium.path / "made.lnk";
 #endif
   panels[0] = shortcutPanel;
   linkMade = -1;
   EXPECT_EQ(vrk_main(0, nullptr), 0);
   panels[0] = nullptr;
   set_env("VRK_VIDEO", nullptr);
-  const bool exists = fs::exists(medium.path / "made.lnk");
+  const bool exists = fs::exists(made);
   fs::current_path(before);
 #ifndef _WIN32
+  set_env("VRK_ROOT", nullptr);
   os_host_reset();
 #endif
   EXPECT_EQ(linkMade, 1);

@@ -106,7 +106,7 @@ TEST_F(Transfer, FilesAreLoggedAheadReplacedFilesMovedAsideAndFailuresSkipped) {
 
 // The product's own files are never emptied: a destination that is empty or relative (it would be
 // read against the medium) is refused before anything is written, and a destination that is the
-// medium's own folder skips every file, which is then not logged (a removal would delete it).
+// medium's own folder skips every file; the log cannot go there, so the install is taken back.
 TEST_F(Transfer, TheMediumsOwnFilesAreNeverADestination) {
   const std::string game = content(20000, 1);
   makeMedium(defaultIni(), {{"typical.lst", "s=20000\nf=game.exe\n"}}, {{"game.exe", game}});
@@ -116,7 +116,12 @@ TEST_F(Transfer, TheMediumsOwnFilesAreNeverADestination) {
     uiScriptReset();
     currentState = 0;
     const bool refused = to != here;
-    EXPECT_EQ(install(to), refused ? 1 : 3) << to;
+#ifndef _WIN32
+    const int expected = 1;  // the host's medium is a disc: the log cannot go there either
+#else
+    const int expected = refused ? 1 : 3;
+#endif
+    EXPECT_EQ(install(to), expected) << to;
     EXPECT_EQ(slurp(medium / "game.exe"), game) << to;
     EXPECT_EQ(uiScriptPollCount(), 0) << to;  // nothing was copied
     if (refused) {
@@ -126,7 +131,9 @@ TEST_F(Transfer, TheMediumsOwnFilesAreNeverADestination) {
     } else {
       const std::string file = to + (to.back() == '\\' ? "" : "\\") + "game.exe";
       EXPECT_TRUE(hasBox("A file would be copied onto itself and was skipped:\n" + file));
-      for (const auto& e : logEntries(to)) EXPECT_EQ(e.rfind("Copied ", 0), std::string::npos) << e;
+#ifndef _WIN32
+      EXPECT_FALSE(fs::exists(medium / "uninst.log"));
+#endif
     }
   }
 }

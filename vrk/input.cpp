@@ -78,15 +78,20 @@ void remove_bk_process(bk_process_fn fn) {
 void enable_bk(void) { bk_disabled = 0; }
 void disable_bk(void) { bk_disabled = 1; }
 
+// The dumps go into the process's own current directory, named as the running system names files:
+// on the host build that is the real folder, which the emulated machine's programs may not write
+// (it is the medium, a disc to them).
 int default_screendump(int width, int height, const uint8_t* pixels, const uint8_t* palette) {
   char name[16];
   int n = 0;
   for (; n < 100000; ++n) {
     std::snprintf(name, sizeof name, "scr%.5d.bmp", n);
-    if (os_access(name) != 0) break;
+    FILE* there = os_fopen_native(name, "rb");
+    if (!there) break;
+    std::fclose(there);
   }
   if (n == 100000) return -1;
-  FILE* f = os_fopen(name, "wb");
+  FILE* f = os_fopen_native(name, "wb");
   if (!f) return -1;
   int r = plat_write_bmp8(f, width, height, pixels, width, palette);
   if (std::fclose(f) != 0) r = -1;

@@ -153,6 +153,13 @@ std::string mapParts(const std::string& base, const std::vector<std::string>& pa
     }
     exact = exact && !missing && found == part;
     host += "/" + found;
+    // A symbolic link inside the machine or the medium could lead anywhere on the host: no path
+    // goes through one.
+    struct stat link;
+    if (!missing && lstat(host.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      errno = EACCES;
+      return std::string();
+    }
   }
   return host;
 }
@@ -328,7 +335,13 @@ int os_host_map(const char* path, std::string* host) {
   std::string base = driveBase(w.drive);
   if (base.empty()) return -1;
   *host = mapParts(base, w.parts);
-  return 0;
+  return host->empty() ? -1 : 0;
+}
+
+int os_host_on_medium(const char* path) {
+  if (nativePaths) return 0;  // host paths: no emulated machine, no medium
+  std::string full;
+  return os_host_full_path(path, &full) == 0 && full[0] == OS_HOST_MEDIUM_DRIVE ? 1 : 0;
 }
 
 int os_getcwd(char* buf, size_t size) {

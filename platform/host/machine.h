@@ -39,3 +39,5 @@ int os_host_full_path(const char* path, std::string* out);
 void os_host_registry_reset(void);
 // Internal: forgets the drives' write limits and the files counted against them (os_host_reset).
 void os_host_write_limits_reset(void);
+// 1 when `path` lies on the medium's drive, which no program may change (a disc), else 0.
+int os_host_on_medium(const char* path);

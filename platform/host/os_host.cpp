@@ -121,6 +121,28 @@ bool isLimited(int fd) {
   return w.drives.count(fd) != 0;
 }
 
+// The medium is a disc: nothing written, made, renamed or removed there.
+bool refusedOnMedium(const char* path) {
+  if (!os_host_on_medium(path)) return false;
+  errno = EACCES;
+  return true;
+}
+
+// A stream writing through os_write, so that a drive's [WriteLimit] counts its bytes too.
+struct LimitedStream {
+  int fd;
+};
+ssize_t streamWrite(void* cookie, const char* buf, size_t n) {
+  const long w = os_write(static_cast<LimitedStream*>(cookie)->fd, buf, n);
+  return w < 0 ? 0 : w;  // stdio reads a short count as an error
+}
+int streamClose(void* cookie) {
+  auto* stream = static_cast<LimitedStream*>(cookie);
+  const int rc = os_close(stream->fd);
+  delete stream;
+  return rc;
+}
+
 }  // namespace
 
 void os_host_write_limits_reset(void) {
@@ -148,7 +170,7 @@ int os_spawn(const char* path, const char* const* argv, int wait) {
 
 int os_open(const char* path, int flags) {
   std::string host;
-  if (os_host_map(path, &host) != 0) return -1;
+  if (((flags & OS_O_WRONLY) && refusedOnMedium(path)) || os_host_map(path, &host) != 0) return -1;
   int f = O_CLOEXEC | ((flags & OS_O_WRONLY) ? O_WRONLY : O_RDONLY);
   if (flags & OS_O_CREAT) f |= O_CREAT;
   if (flags & OS_O_TRUNC) f |= O_TRUNC;
@@ -217,19 +239,37 @@ int os_close(int fd) {
 // The data and the size a reader needs; the other metadata can wait.
 int os_fsync_stream(FILE* f) {
   if (!f || std::fflush(f) != 0) return -1;
+  if (fileno(f) < 0) return 0;  // a stream on a drive that fills up (a test's), through os_write
   return fdatasync(fileno(f)) == 0 ? 0 : -1;
 }
 
 int os_rename(const char* from, const char* to) {
   std::string a, b;
-  if (os_host_map(from, &a) != 0 || os_host_map(to, &b) != 0) return -1;
+  if (refusedOnMedium(from) || refusedOnMedium(to) || os_host_map(from, &a) != 0 || os_host_map(to, &b) != 0)
+    return -1;
   return rename(a.c_str(), b.c_str()) == 0 ? 0 : -1;
 }
 
 FILE* os_fopen(const char* path, const char* mode) {
   std::string host;
   if (!mode || os_host_map(path, &host) != 0) return nullptr;
-  return std::fopen(host.c_str(), mode);
+  const bool writes = std::strpbrk(mode, "wa+") != nullptr;
+  if (!writes) return std::fopen(host.c_str(), mode);
+  if (refusedOnMedium(path)) return nullptr;
+  FILE* f = std::fopen(host.c_str(), mode);
+  if (!f) return nullptr;
+  // On a drive that fills up, the stream's bytes go through os_write and count against it.
+  const int fd = os_open(path, OS_O_WRONLY);
+  if (fd < 0 || !isLimited(fd)) {
+    if (fd >= 0) os_close(fd);
+    return f;
+  }
+  std::fclose(f);
+  if (std::strchr(mode, 'a')) lseek(fd, 0, SEEK_END);
+  auto* stream = new LimitedStream{fd};
+  FILE* limited = fopencookie(stream, "w", cookie_io_functions_t{nullptr, streamWrite, nullptr, streamClose});
+  if (!limited) streamClose(stream);
+  return limited;
 }
 
 FILE* os_fopen_native(const char* path, const char* mode) {
@@ -239,13 +279,13 @@ FILE* os_fopen_native(const char* path, const char* mode) {
 
 int os_mkdir(const char* path) {
   std::string host;
-  if (os_host_map(path, &host) != 0) return -1;
+  if (refusedOnMedium(path) || os_host_map(path, &host) != 0) return -1;
   return mkdir(host.c_str(), 0777) == 0 ? 0 : -1;
 }
 
 int os_rmdir(const char* path) {
   std::string full;
-  if (os_host_full_path(path, &full) != 0) return -1;
+  if (refusedOnMedium(path) || os_host_full_path(path, &full) != 0) return -1;
   if (full.size() <= 3) {  // a drive root stays
     errno = EACCES;
     return -1;
@@ -260,7 +300,7 @@ int os_remove_later(const char* path) { return os_remove(path); }
 
 int os_remove(const char* path) {
   std::string host;
-  if (os_host_map(path, &host) != 0) return -1;
+  if (refusedOnMedium(path) || os_host_map(path, &host) != 0) return -1;
   return unlink(host.c_str()) == 0 ? 0 : -1;  // files only, as on Windows
 }
 

@@ -55,19 +55,14 @@ void putCounted(std::string* out, const std::string& s) {
 
 bool fitsCounted(const char* s) { return !s || std::strlen(s) <= 0xFFFF; }
 
-bool writeAll(const std::string& host, const std::string& bytes) {
-  int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+// Through the OS services, so that the medium stays untouched and a drive's [WriteLimit] counts
+// the link's bytes.
+bool writeAll(const char* path, const std::string& bytes) {
+  const int fd = os_open(path, OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
   if (fd < 0) return false;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) break;
-    done += static_cast<size_t>(w);
-  }
-  bool ok = done == bytes.size();
-  ok = close(fd) == 0 && ok;
-  if (!ok) unlink(host.c_str());
+  bool ok = os_write(fd, bytes.data(), static_cast<unsigned long>(bytes.size())) == static_cast<long>(bytes.size());
+  ok = os_close(fd) == 0 && ok;
+  if (!ok) os_remove(path);
   return ok;
 }
 
@@ -137,5 +132,5 @@ int os_shell_link(const char* lnk_path, const char* target, const char* descript
   putCounted(&out, workdir ? workdir : "");
   if (icon_path) putCounted(&out, icon_path);
   put32(&out, 0);  // terminal block
-  return writeAll(linkHost, out) ? 0 : -1;
+  return writeAll(lnk_path, out) ? 0 : -1;
 }
