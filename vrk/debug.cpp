@@ -66,8 +66,9 @@ void debug_register_log(const char* name, const char* mode) {
   if (!selectChannel(logChannel)) return;
   // The runtime's text-mode flag is not portable; line-ending translation is the runtime's own.
   const char plain[2] = {mode[0], '\0'};
-  // A file that cannot be opened leaves the channel selected with no file: every write fails.
-  fd = name ? os_fopen(name, plain) : nullptr;
+  // A file that cannot be opened leaves the channel selected with no file: every write fails. The
+  // name is the running system's own (a developer's file beside the program, as the screen dumps).
+  fd = name ? os_fopen_native(name, plain) : nullptr;
 }
 
 void debug_register_func(debug_func_fn fn) { selectChannel(fn); }

@@ -16,7 +16,8 @@ int debug_puts(const char* text);
 void debug_register_env(void);
 // Selects the console (standard output) channel.
 void debug_register_screen(void);
-// Selects the log-file channel; mode must be "wt"/"at" style ('w' or 'a', then 't'), else no change.
+// Selects the log-file channel (`name` as the running system names files, os_fopen_native); mode
+// must be "wt"/"at" style ('w' or 'a', then 't'), else no change.
 void debug_register_log(const char* name, const char* mode);
 // Selects `fn` as the channel (null: no channel).
 void debug_register_func(debug_func_fn fn);
