@@ -88,6 +88,36 @@ TEST_F(Machine, PathsCannotClimbOutOfTheirDrive) {
   EXPECT_FALSE(fs::exists(tmp / "outside" / "x"));
 }
 
+// A symbolic link inside a drive or on the medium leads nowhere: no call goes through it, whether
+// it names a file or a folder outside the machine; and nothing on the medium (a disc) changes.
+TEST_F(Machine, SymbolicLinksAreNotFollowedAndTheMediumTakesNoChange) {
+  put(tmp / "outside" / "secret.txt", "secret");
+  os_access("C:\\");
+  fs::create_symlink(tmp / "outside" / "secret.txt", root / "C" / "LINK.TXT");
+  fs::create_directory_symlink(tmp / "outside", root / "C" / "OUT");
+  fs::create_symlink(tmp / "outside" / "secret.txt", medium / "GAME.EXE");
+  for (const char* path : {"C:\\LINK.TXT", "C:\\OUT\\secret.txt", "Z:\\GAME.EXE", "GAME.EXE"}) {
+    EXPECT_EQ(os_open(path, OS_O_RDONLY), -1) << path;
+    EXPECT_EQ(os_remove(path), -1) << path;
+    EXPECT_EQ(os_rename(path, "C:\\taken.txt"), -1) << path;
+  }
+  EXPECT_EQ(os_mkdir("C:\\OUT\\made"), -1);
+  EXPECT_EQ(os_open("C:\\OUT\\new.txt", OS_O_WRONLY | OS_O_CREAT), -1);
+  EXPECT_EQ(slurp(tmp / "outside" / "secret.txt"), "secret");
+  EXPECT_EQ(fs::directory_iterator(tmp / "outside")->path().filename(), "secret.txt");
+
+  put(medium / "README.TXT", "the disc's");
+  EXPECT_EQ(os_remove("Z:\\README.TXT"), -1);
+  EXPECT_EQ(os_rename("README.TXT", "C:\\README.TXT"), -1);
+  EXPECT_EQ(os_open("README.TXT", OS_O_WRONLY | OS_O_TRUNC), -1);
+  EXPECT_EQ(os_fopen("NEW.LOG", "wt"), nullptr);
+  EXPECT_EQ(os_mkdir("Z:\\DIR"), -1);
+  EXPECT_EQ(os_shell_link("Z:\\x.lnk", "C:\\WINDOWS", "x", "C:\\", nullptr, 0, OS_SHOW_DEFAULT), -1);
+  EXPECT_EQ(slurp(medium / "README.TXT"), "the disc's");
+  EXPECT_FALSE(fs::exists(medium / "NEW.LOG") || fs::exists(medium / "DIR") || fs::exists(medium / "x.lnk"));
+  EXPECT_EQ(os_open("README.TXT", OS_O_RDONLY) >= 0, true);  // reading the disc is what it is for
+}
+
 TEST_F(Machine, OtherDrivesExistWhenTheirFolderExists) {
   std::string host;
   errno = 0;
@@ -180,6 +210,22 @@ TEST_F(Machine, FilesAndDirectoriesThroughWindowsPaths) {
   EXPECT_EQ(os_rmdir("C:\\GAMES"), 0);
   EXPECT_EQ(os_rmdir("C:\\"), -1);
   EXPECT_TRUE(fs::is_directory(root / "C"));
+}
+
+// A drive that fills up takes no more bytes from a text stream or a shortcut than from a file.
+TEST_F(Machine, AFillingDriveCountsStreamsAndShortcutsToo) {
+  os_access("C:\\");
+  put(root / "machine.ini", "[WriteLimit]\nC=40\n");
+  os_host_reset();
+  FILE* f = os_fopen("C:\\log.txt", "wt");
+  ASSERT_NE(f, nullptr);
+  std::fputs("twenty-five characters..\n", f);
+  EXPECT_EQ(os_fsync_stream(f), 0);
+  std::fputs("twenty-five characters..\n", f);
+  EXPECT_NE(std::fclose(f), 0);  // the second line does not fit
+  EXPECT_LE(fs::file_size(root / "C" / "log.txt"), 40u);
+  EXPECT_EQ(os_shell_link("C:\\x.lnk", "C:\\WINDOWS", "x", "C:\\", nullptr, 0, OS_SHOW_DEFAULT), -1);
+  EXPECT_FALSE(fs::exists(root / "C" / "x.lnk"));
 }
 
 TEST_F(Machine, FreeSpaceComesFromTheSettingsFileOrTheFileSystem) {
