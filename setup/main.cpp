@@ -16,6 +16,7 @@
 #include "base/memdbg.h"
 #include "toolkit/mousemgr.h"
 #include "setup/panels.h"
+#include "setup/unattended.h"
 #include "base/settings.h"
 #include "platform/os.h"
 #include "color/color.h"
@@ -152,10 +153,14 @@ int runExternal(const char* key, int wait) {
   return result == 0 ? 1 : 0;
 }
 
-void initDatabase(void) {
+int openDatabase(void) {
   assoc_register_mem(assocMalloc, assocRealloc, assocFree);
   db_register_mem(dbMalloc, dbStrdup, dbFree);
-  if (db_init("install.dat", nullptr, nullptr) == -1) {
+  return db_init("install.dat", nullptr, nullptr) == -1 ? 0 : 1;
+}
+
+void initDatabase(void) {
+  if (!openDatabase()) {
     VRKSystemError(errInitDbStr);
     std::exit(1);
   }
@@ -199,6 +204,17 @@ void cleanup(void) {
 int vrk_main(int argc, char** argv) {
   (void)argc;
   (void)argv;
+  // Without a screen when asked: the same install, its messages as text.
+  UnattendedOptions options;
+  switch (unattendedParse(VRK95_lpszCmdLine, &options)) {
+    case UNATTENDED_USAGE:
+      unattendedUsage();
+      return 0;
+    case UNATTENDED_INSTALL:
+      std::exit(unattendedInstall(options));
+    default:
+      break;
+  }
   initDatabase();
   initSettings();
   win_set_minimized_title(getString("ProgramName"));

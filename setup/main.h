@@ -22,7 +22,9 @@ extern main_spawn_fn mainSpawn;          // program start used by runExternal (o
 
 // Application entry; arguments unused. Returns 0.
 int vrk_main(int argc, char** argv);
-// Registers the allocation wrappers and opens "install.dat"; ends the process (code 1) on failure.
+// Registers the allocation wrappers and opens "install.dat"; 1, or 0 when it cannot be opened.
+int openDatabase(void);
+// openDatabase, ending the process (code 1) with a system message box on failure.
 void initDatabase(void);
 // Shows the install background and runs the panels in order until one returns PANEL_QUIT.
 void doInstall(void);

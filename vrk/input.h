@@ -94,3 +94,10 @@ void VRK95_lost_focus(void);
 
 extern int VRK95_repeat_rate;   // ms between repeats of a held key
 extern int VRK95_repeat_delay;  // ms before a held key repeats
+
+// 1 in a program started through the program entry (not in a test that drives the window system
+// itself): such a program on a display nobody can type into (the headless driver with no recorded
+// session playing) ends with status 1 and says why on stderr once it has polled for input, with
+// nothing delivered and nothing drawn, for a second of the display's clock, instead of waiting for
+// ever.
+extern int VRK_program_running;

@@ -1,9 +1,11 @@
 // The input queue and the passes that fill it, the pause and dump keys, and the hold on the
 // keyboard, mouse and timer while the program is active.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "color/color.h"
+#include "platform/driver.h"
 #include "vrk/button.h"
 #include "vrk/dxinput.h"
 #include "vrk/input.h"
@@ -175,6 +177,35 @@ void VRK95_lost_focus(void) {
 
 // --- the queue ---
 
+int VRK_program_running = 0;
+
+namespace {
+
+// A program waiting for input no one can give: on the headless display only a recorded session
+// types. Polls that deliver nothing and draw nothing for a second of the display's clock end it.
+void endWhenNoInputCanCome() {
+  static bool idle = false;
+  static uint32_t since = 0;
+  static unsigned drawn = 0;
+  const plat_driver* d = plat_driver_get();
+  if (!VRK_program_running || vcr_status() == VCR_PLAYING || !d || std::strcmp(d->name, "headless") != 0) {
+    idle = false;
+    return;
+  }
+  if (!idle || drawn != VRK_refresh_count) {
+    idle = true;
+    since = plat_time_ms();
+    drawn = VRK_refresh_count;
+    return;
+  }
+  if (plat_time_ms() - since < 1000) return;
+  std::fprintf(stderr, "no display and no recorded session: use VRK_PLAY, or /S\n");
+  std::fflush(stderr);
+  std::exit(1);
+}
+
+}  // namespace
+
 int get_input(void) {
   VRK95_process_message();
   if (!VRK95_isActive) VRK95_lost_focus();
@@ -185,6 +216,7 @@ int get_input(void) {
       mouse_get_position(&input_mx, &input_my);
       return -2;
     }
+    endWhenNoInputCanCome();
     return -1;
   }
   return VRK_check_menu_bars(code);

@@ -187,3 +187,6 @@ void win_no_texture(void);
 int VRK_translate_color(int color);
 // Loads an IFF texture image through the archive; 0, or -1 leaving no texture.
 int load_texture(const char* name);
+
+// How many window refreshes have run (any drawing that reached the screen moves it).
+extern unsigned VRK_refresh_count;

@@ -88,7 +88,10 @@ void refresh_transparent(Window* w, const Rect* r) {
 
 }  // namespace
 
+unsigned VRK_refresh_count = 0;
+
 void VRK_win_refresh(Window* w, const Rect* r, uint8_t* dest) {
+  ++VRK_refresh_count;
   if (!w || !r || !VRK_win_init_flag || (w->flags & WIN_HIDDEN)) return;
   if ((w->flags & WIN_TRANSPARENT) && buffering && !doing_refresh_all && !dest) {
     Rect part;

@@ -1,5 +1,6 @@
 // The program entry and the driver call-backs of the window system.
 #include "vrk/winmain.h"
+#include "vrk/input.h"
 
 #include <csignal>
 #include <cstdio>
@@ -92,7 +93,9 @@ int VRK95_WinMain(const char* cmdline, int show, vrk_app_fn app) {
   std::signal(SIGSEGV, SignalHandler);
   plat_set_handlers(&kHandlers);
   VRK95_isActive = 1;
+  VRK_program_running = 1;
   if (app) app(record.argc, record.argv);
+  VRK_program_running = 0;
   DOSCmdLineDestroy(&record);
   // The window system normally released the guard long ago; release it here if nobody did.
   if (VRK95_mutex != -1) {
