@@ -250,6 +250,14 @@ TEST_F(Uninstaller, TheProgramUndoesAnInstallSilentlyOrWhenTheUserSaysYes) {
   unsetenv("VRK_VIDEO");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(machine(), before);
+  // Silent, it still says why: the log is gone with the install; a damaged log removes nothing.
+  r = run_tool("timeout", {"60", VLUNINST_EXE, "/S", log}, tmp);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("There is nothing to remove"), std::string::npos) << r.err;
+  put(host("C:\\") + "/damaged.log", "no begin line");
+  r = run_tool("timeout", {"60", VLUNINST_EXE, "/S", "-fC:\\damaged.log"}, tmp);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot be read"), std::string::npos) << r.err;
 }
 #endif
 

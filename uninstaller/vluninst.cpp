@@ -105,8 +105,15 @@ void centre(const std::string& text, bool question, int* x, int* y) {
   *y = (scr_size.lry + 1 - height) / 2;
 }
 
+// Says `text` in a box; without one (/S, or a box that cannot be shown) on stderr, so that a
+// script or an administrator can tell what happened.
 void say(const std::string& text) {
-  if (!uiUp) return;
+  if (!uiUp) {
+    std::string line = "vluninst: " + text;
+    for (size_t at = 0; (at = line.find('\n', at)) != std::string::npos; at += 11) line.replace(at, 1, "\n          ");
+    std::fprintf(stderr, "%s\n", line.c_str());
+    return;
+  }
   int x, y;
   centre(text, false, &x, &y);
   if (win_msg(text.c_str(), x, y, kColour) == -1) std::fprintf(stderr, "vluninst: %s\n", text.c_str());
