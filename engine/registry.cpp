@@ -1,12 +1,14 @@
 // Registry keys and shortcuts.
 #include "engine/registry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "base/config.h"
 #include "base/format.h"
+#include "engine/instutil.h"
 #include "engine/ui.h"
 #include "base/pathutil.h"
 #include "base/settings.h"
@@ -134,6 +136,22 @@ int regAddUninstallKey(const char* title, const char* destPath) {
   if (ok) {
     std::snprintf(command, sizeof command, "%s -f%s", program, log);
     ok = os_reg_set_string(key, "DisplayName", title) == 0 && os_reg_set_string(key, "UninstallString", command) == 0;
+  }
+  // What the system's list of programs shows beside the name, and how a script removes it quietly.
+  if (ok) {
+    char quiet[sizeof command + 4];
+    std::snprintf(quiet, sizeof quiet, "%s /S", command);
+    char icon[INST_PATH_SIZE] = "";
+    const char* executable = settingOr("Registry Settings", "Executable");
+    const bool hasIcon = executable[0] && joinPath(icon, sizeof icon, destPath, executable);
+    const uint64_t bytes = installType >= 0 && installType < numInstTypes ? instTypes[installType].size : 0;
+    const uint32_t kb = static_cast<uint32_t>(std::min<uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
+    ok = os_reg_set_string(key, "DisplayVersion", settingOr("Registry Settings", "Version")) == 0 &&
+         os_reg_set_string(key, "Publisher", settingOr("Registry Settings", "Company")) == 0 &&
+         os_reg_set_string(key, "InstallLocation", destPath) == 0 &&
+         (!hasIcon || os_reg_set_string(key, "DisplayIcon", icon) == 0) && os_reg_set_dword(key, "EstimatedSize", kb) == 0 &&
+         os_reg_set_dword(key, "NoModify", 1) == 0 && os_reg_set_dword(key, "NoRepair", 1) == 0 &&
+         os_reg_set_string(key, "QuietUninstallString", quiet) == 0;
   }
   os_reg_close(key);
   if (!ok) debug_printf("Uninstall key %s: values not written\n", path);

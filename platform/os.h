@@ -93,6 +93,8 @@ int os_reg_open(os_reg_root root, const char* path, os_hkey* key);
 int os_reg_create(os_reg_root root, const char* path, os_hkey* key, int* created_new);
 // Sets a string value (REG_SZ; name null or "" is the default value); 0 / -1.
 int os_reg_set_string(os_hkey key, const char* name, const char* value);
+// Sets a number value (REG_DWORD); 0 / -1.
+int os_reg_set_dword(os_hkey key, const char* name, uint32_t value);
 // Reads a string value into buf (at most size bytes, terminated); 0 / -1.
 int os_reg_get_string(os_hkey key, const char* name, char* buf, size_t size);
 // Closes a key (null: nothing).

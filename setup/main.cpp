@@ -211,7 +211,7 @@ int vrk_main(int argc, char** argv) {
       unattendedUsage();
       return 0;
     case UNATTENDED_INSTALL:
-      std::exit(unattendedInstall(options));
+      std::exit(unattendedInstall(options, UnattendedFlow{openDatabase, runExternal}));
     default:
       break;
   }

@@ -17,7 +17,6 @@
 #include "engine/undo.h"
 #include "engine/uninst.h"
 #include "platform/os.h"
-#include "setup/main.h"
 
 namespace {
 
@@ -63,14 +62,14 @@ bool writeLog(const std::string& path, bool windowsPath) {
   return std::fclose(f) == 0 && ok;
 }
 
-int finish(const UnattendedOptions& options, int status) {
+int finish(const UnattendedOptions& options, const UnattendedFlow& flow, int status) {
   if (!options.log.empty() && !writeLog(options.log, false))
     std::fprintf(stderr, "setup: the log %s cannot be written\n", options.log.c_str());
   freeDriveSizes();
   if (status != 1) {
-    runExternal("ConfigExe", 1);
-    runExternal("Run", 1);
-    runExternal("Run2", 0);
+    flow.runExternal("ConfigExe", 1);
+    flow.runExternal("Run", 1);
+    flow.runExternal("Run2", 0);
   }
   settingsClose();
   db_exit();
@@ -130,10 +129,10 @@ void unattendedUsage(void) {
       "2 installed with file errors.\n");
 }
 
-int unattendedInstall(const UnattendedOptions& options) {
+int unattendedInstall(const UnattendedOptions& options, const UnattendedFlow& flow) {
   transcript.clear();
   engineSetUi(&textUi);
-  if (!openDatabase()) {
+  if (!flow.openDatabase()) {
     say("Error initializing database: install.dat cannot be read.");
     return 1;
   }
@@ -142,22 +141,22 @@ int unattendedInstall(const UnattendedOptions& options) {
   const bool com = os_com_init() == 0;
   if (!com) say(getString("ErrNoShortcuts"));
   installRecoverInterrupted();
-  if (!initInstTypes()) return finish(options, 1);
+  if (!initInstTypes()) return finish(options, flow, 1);
   initDriveSizes();
   const int type = options.type - 1;
   if (type >= numInstTypes) {
     say(("There is no install type " + std::to_string(options.type) + ": the script has " +
          std::to_string(numInstTypes) + ".")
             .c_str());
-    return finish(options, 1);
+    return finish(options, flow, 1);
   }
   int drives = 0;
   getDriveSizesList(type, &drives);
   const char* folder = options.dest.empty() ? settingOr("Install", "DefaultDirectory") : options.dest.c_str();
-  if (!installChoose(type, 0, drives, folder)) return finish(options, 1);
+  if (!installChoose(type, 0, drives, folder)) return finish(options, flow, 1);
   say(("Installing " + std::string(instTypes[type].name) + " into " + destPath + "...").c_str());
   said = 0;
-  if (!installStart()) return finish(options, 1);
+  if (!installStart()) return finish(options, flow, 1);
   // The log beside the uninstall log is the install's own: named ahead, it goes with the uninstall.
   std::string besideLog;
   char logPath[INST_PATH_SIZE];
@@ -171,9 +170,9 @@ int unattendedInstall(const UnattendedOptions& options) {
   const int errors = said;
   if (state != 3) {
     say("Nothing was installed.");
-    return finish(options, 1);
+    return finish(options, flow, 1);
   }
   say(errors ? "Installed, with the errors above." : "Installed.");
   if (!besideLog.empty() && !writeLog(besideLog, true)) std::fprintf(stderr, "setup: %s cannot be written\n", besideLog.c_str());
-  return finish(options, errors ? 2 : 0);
+  return finish(options, flow, errors ? 2 : 0);
 }

@@ -19,7 +19,14 @@ struct UnattendedOptions {
 int unattendedParse(const char* commandLine, UnattendedOptions* options);
 // Writes the command line's usage to standard output.
 void unattendedUsage(void);
+// What the install takes from the main flow: opening "install.dat" (1, or 0) and starting the
+// "End" programs (runExternal's contract).
+struct UnattendedFlow {
+  int (*openDatabase)(void);
+  int (*runExternal)(const char* key, int wait);
+};
+
 // Installs without the window system: 0 installed, 1 nothing installed (the machine as before,
 // the reason on standard error), 2 installed with file errors. A question the panels would ask
 // takes its safe answer (an interrupted install's log is kept) and says so.
-int unattendedInstall(const UnattendedOptions& options);
+int unattendedInstall(const UnattendedOptions& options, const UnattendedFlow& flow);

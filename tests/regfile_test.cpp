@@ -96,9 +96,14 @@ TEST(RegFile, DamagedLinesAreSkippedTheRestIsKept) {
   EXPECT_EQ(get(t, "HKEY_LOCAL_MACHINE\\Good", ""), "7");
   EXPECT_EQ(get(t, "HKEY_LOCAL_MACHINE\\Good", "trailing"), "<no value>");
   EXPECT_EQ(t.keys.size(), 1u);
-  // garbage, orphan, unterminated, trailing, dword, badhex, the unknown root and its value, the
-  // broken section, the value of the deleted key
-  EXPECT_EQ(skipped, 10);
+  // garbage, orphan, unterminated, trailing, badhex, the unknown root and its value, the broken
+  // section, the value of the deleted key; the number is read as one and written back the same
+  EXPECT_EQ(skipped, 9);
+  const RegValue* number = regfile_get(t.keys[0], "dword");
+  ASSERT_NE(number, nullptr);
+  EXPECT_TRUE(number->dword);
+  EXPECT_EQ(number->number, 1u);
+  EXPECT_NE(regfile_write(t).find("\"dword\"=dword:00000001\r\n"), std::string::npos);
 }
 
 TEST(RegFile, KeyPathsAreCheckedAndOrderedParentFirst) {

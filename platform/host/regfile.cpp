@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 
 namespace {
 
@@ -206,9 +207,20 @@ bool regfile_set(RegKey* key, std::string_view name, std::string_view data) {
   for (RegValue& v : key->values)
     if (equalNoCase(v.name, name)) {
       v.data = std::move(text);
+      v.dword = false;
       return true;
     }
   key->values.push_back(RegValue{std::string(name), std::move(text)});
+  return true;
+}
+
+bool regfile_set_dword(RegKey* key, std::string_view name, uint32_t number) {
+  if (!regfile_set(key, name, "")) return false;
+  for (RegValue& v : key->values)
+    if (equalNoCase(v.name, name)) {
+      v.dword = true;
+      v.number = number;
+    }
   return true;
 }
 
@@ -280,6 +292,18 @@ int regfile_parse(std::string_view text, RegTree* tree) {
     rest = trimLeft(rest.substr(1));
     std::string data;
     bool ok = false;
+    if (rest.size() == 14 && equalNoCase(rest.substr(0, 6), "dword:")) {
+      uint32_t number = 0;
+      ok = true;
+      for (char c : rest.substr(6)) {
+        const int d = hexDigit(c);
+        ok = ok && d >= 0;
+        number = number << 4 | uint32_t(d < 0 ? 0 : d);
+      }
+      RegKey* key = ok ? regfile_find(tree, current) : nullptr;
+      if (!key || !regfile_set_dword(key, name, number)) ++skipped;
+      continue;
+    }
     if (!rest.empty() && rest[0] == '"') {
       size_t end = 0;
       ok = readQuoted(rest, &end, &data) && trimLeft(rest.substr(end)).empty();
@@ -305,7 +329,11 @@ std::string regfile_write(const RegTree& tree) {
       else
         appendQuoted(&out, v.name);
       out += '=';
-      if (hasControl(v.data))
+      if (v.dword) {
+        char number[16];
+        std::snprintf(number, sizeof number, "dword:%08x", static_cast<unsigned>(v.number));
+        out += number;
+      } else if (hasControl(v.data))
         appendHexString(&out, v.data, out.size() - start);
       else
         appendQuoted(&out, v.data);

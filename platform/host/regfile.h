@@ -13,13 +13,16 @@
 // backslash; a string holding control characters is written as hex(1): bytes instead.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 struct RegValue {
-  std::string name;  // "" is the default value
-  std::string data;  // REG_SZ text, without the terminating zero
+  std::string name;    // "" is the default value
+  std::string data;    // REG_SZ text, without the terminating zero
+  bool dword = false;  // a REG_DWORD, whose number is `number` (written dword:0000002a)
+  uint32_t number = 0;
 };
 
 struct RegKey {
@@ -51,6 +54,9 @@ int regfile_remove(RegTree* tree, std::string_view path);
 // Sets value `name` of `key` (names match without regard to case); false when the name holds a
 // control character.
 bool regfile_set(RegKey* key, std::string_view name, std::string_view data);
+// Sets value `name` of `key` to the REG_DWORD `number`; false when the name holds a control
+// character.
+bool regfile_set_dword(RegKey* key, std::string_view name, uint32_t number);
 // The value called `name` (without regard to case), or null.
 const RegValue* regfile_get(const RegKey& key, std::string_view name);
 // Adds the sections and string values of a REGEDIT4 text to `tree`; damaged or unknown lines are

@@ -147,13 +147,23 @@ int os_reg_set_string(os_hkey key, const char* name, const char* value) {
   return save() ? 0 : -1;
 }
 
+int os_reg_set_dword(os_hkey key, const char* name, uint32_t value) {
+  if (!key || !load()) return -1;
+  RegKey* k = regfile_find(&tree, key->path);
+  if (!k || !regfile_set_dword(k, name ? name : "", value)) {
+    errno = k ? EINVAL : EACCES;
+    return -1;
+  }
+  return save() ? 0 : -1;
+}
+
 int os_reg_get_string(os_hkey key, const char* name, char* buf, size_t size) {
   if (!key || !buf || size == 0) return -1;
   buf[0] = '\0';
   if (!load()) return -1;
   RegKey* k = regfile_find(&tree, key->path);
   const RegValue* v = k ? regfile_get(*k, name ? name : "") : nullptr;
-  if (!v) {
+  if (!v || v->dword) {
     errno = ENOENT;
     return -1;
   }

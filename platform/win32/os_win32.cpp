@@ -262,6 +262,13 @@ int os_reg_set_string(os_hkey key, const char* name, const char* value) {
   return rc == ERROR_SUCCESS ? 0 : failReg(rc);
 }
 
+int os_reg_set_dword(os_hkey key, const char* name, uint32_t value) {
+  if (!key) return -1;
+  const DWORD v = value;
+  LONG rc = RegSetValueExA(key->h, name && *name ? name : nullptr, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+  return rc == ERROR_SUCCESS ? 0 : failReg(rc);
+}
+
 int os_reg_get_string(os_hkey key, const char* name, char* buf, size_t size) {
   if (!key || !buf || size == 0) return -1;
   buf[0] = '\0';
