@@ -76,6 +76,21 @@ TEST_F(Unattended, NoDisplayAndNoSessionEndsAtOnceWithStatusOne) {
   EXPECT_NE(cut.err.find("no display and no recorded session"), std::string::npos) << cut.err;
 }
 
+#ifdef SETUPKIT_EXE
+// What an author sees before shipping: one picture a panel, named, in order, each a PNG.
+TEST_F(Unattended, PreviewWritesEveryPanelAsAPicture) {
+  const fs::path out = scratch.path / "preview";
+  const ToolResult r = run_tool(SETUPKIT_EXE, {"preview", medium.string(), "-o", out.string(), "--setup", SETUP_EXE}, scratch.path);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string expected;
+  for (const char* name : {"install-1.png", "install-2.png", "copy.png", "finish.png", "cancel.png"})
+    expected += (out / name).string() + "\n";
+  EXPECT_EQ(r.out, expected);
+  for (const auto& entry : fs::directory_iterator(out))
+    EXPECT_EQ(read_whole_file(entry.path()).substr(0, 8), "\x89PNG\r\n\x1a\n") << entry.path();
+}
+#endif
+
 }  // namespace
 
 #endif

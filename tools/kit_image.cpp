@@ -550,3 +550,18 @@ int kit_png(const std::vector<std::string>& args) {
   if (!write_png(out_name, w, h, px.data(), pal.data(), why)) return kit_fail(out_name, why);
   return kKitExitOk;
 }
+
+bool kit_bmp_to_png(const std::string& bmp, const std::string& png, std::string& why) {
+  Bytes data;
+  Picture pic;
+  if (!read_file(bmp, data)) {
+    why = "cannot read";
+    return false;
+  }
+  if (!decode_bmp(data, pic, why)) return false;
+  if (!pic.indexed) {
+    why = "not a picture of 256 colours";
+    return false;
+  }
+  return write_png(png, pic.w, pic.h, pic.index.data(), pic.pal.data(), why);
+}

@@ -67,7 +67,7 @@ struct Command {
 const Command kCommands[] = {
     {&kPack, cmd_pack},      {&kList, cmd_list},      {&kExtract, cmd_extract},
     {&kCat, cmd_cat},        {&kVerify, cmd_verify},  {&kit_palette_cmd, kit_palette},
-    {&kit_pcx_cmd, kit_pcx}, {&kit_png_cmd, kit_png}, {&kit_font_cmd, kit_font},
+    {&kit_pcx_cmd, kit_pcx}, {&kit_png_cmd, kit_png}, {&kit_font_cmd, kit_font}, {&kit_preview_cmd, kit_preview},
 };
 
 void print_usage(FILE* out) {

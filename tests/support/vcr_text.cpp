@@ -11,13 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
-namespace {
+#include "kit/events.h"
 
-void put(std::vector<uint8_t>& out, uint32_t v, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out.push_back(uint8_t(v >> (8 * i)));
-}
+namespace {
 
 uint32_t get(const std::vector<uint8_t>& in, size_t at, int bytes) {
   uint32_t v = 0;
@@ -52,29 +51,15 @@ int show(const char* path) {
 int pack(const char* path, const char* out_path) {
   FILE* f = std::fopen(path, "r");
   if (!f) return 1;
-  std::vector<uint8_t> out;
-  char line[256];
-  int n = 0;
-  while (std::fgets(line, sizeof line, f)) {
-    ++n;
-    if (char* hash = std::strchr(line, '#')) *hash = 0;
-    char word[16];
-    long v[6] = {};
-    int got = std::sscanf(line, "%15s %li %li %li %li %li", word, &v[0], &v[1], &v[2], &v[3], &v[4]);
-    if (got <= 0) continue;
-    const int type = !std::strcmp(word, "start")   ? 1
-                     : !std::strcmp(word, "key")   ? 2
-                     : !std::strcmp(word, "mouse") ? 3
-                                                   : 0;
-    if (type == 0 || got != (type == 2 ? 4 : 6)) {
-      std::fprintf(stderr, "vcr_text: %s:%d: not an event\n", path, n);
-      std::fclose(f);
-      return 1;
-    }
-    put(out, uint32_t(type), 4);
-    for (int i = 0; i < (type == 2 ? 3 : 5); ++i) put(out, uint32_t(v[i]), i == 2 && type == 2 ? 2 : 4);
-  }
+  std::string text;
+  for (int c; (c = std::fgetc(f)) != EOF;) text.push_back(char(c));
   std::fclose(f);
+  std::vector<uint8_t> out;
+  std::string error;
+  if (!kit_events_from_text(text, &out, &error)) {
+    std::fprintf(stderr, "vcr_text: %s: %s\n", path, error.c_str());
+    return 1;
+  }
   FILE* o = std::fopen(out_path, "wb");
   if (!o) return 1;
   const bool ok = std::fwrite(out.data(), 1, out.size(), o) == out.size();
