@@ -36,13 +36,16 @@ TEST_F(Unattended, WhatCannotBeInstalledEndsWithItsReasonAndTheMachineAsItWas) {
       {{"/S", "/TYPE=3"}, "", "There is no install type 3: the script has 2."},
       {{"/S"}, "[FreeSpace]\nC=1000\nD=1000\n", "No drive has room"},
       {{"/S", "/D=Q:\\GAME"}, "", "That drive cannot be used"},
+      {{"/S", "/D=C:\\WINDOWS\\..\\NOTES.TXT\\GAME"}, "", "A file is in the way of the folder"},
   };
+  write_whole_file(root / "C/NOTES.TXT", "the user's notes");
+  const Machine withNotes = snapshot(root, true);
   for (const auto& c : cases) {
     if (c.machineIni[0]) write_whole_file(root / "machine.ini", c.machineIni);
     const ToolResult r = setup(c.words);
     EXPECT_EQ(r.status, 1) << c.says << "\n" << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
-    EXPECT_EQ(snapshot(root, true), before) << c.says;
+    EXPECT_EQ(snapshot(root, true), withNotes) << c.says;
     write_whole_file(root / "machine.ini", "[FreeSpace]\nC=900000000\nD=50000000\n");
   }
   // A damaged archive: the reason, status 1, nothing written.
@@ -51,7 +54,8 @@ TEST_F(Unattended, WhatCannotBeInstalledEndsWithItsReasonAndTheMachineAsItWas) {
   const ToolResult r = setup({"/S"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("install.dat cannot be read"), std::string::npos) << r.err;
-  EXPECT_EQ(snapshot(root, true), before);
+  EXPECT_EQ(snapshot(root, true), withNotes);
+  EXPECT_NE(before, withNotes);
 }
 
 // The log of a killed install is kept (no one can be asked), and the install goes on.
