@@ -63,9 +63,10 @@ std::string programOf(const std::string& text) {
 
 // The entry lines of a log, between its begin and end markers.
 std::string entriesOf(const std::string& text) {
-  size_t from = text.find(std::string(BEGIN) + "\n");
-  if (from == std::string::npos) return "";
-  from += std::strlen(BEGIN) + 1;
+  // A log written in text mode on Windows ends its lines with CR LF.
+  size_t from = text.find(BEGIN);
+  if (from == std::string::npos || (from = text.find('\n', from)) == std::string::npos) return "";
+  ++from;
   size_t to = text.find(std::string(END), from);
   std::string lines = text.substr(from, to == std::string::npos ? std::string::npos : to - from);
   std::string out;

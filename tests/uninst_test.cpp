@@ -32,6 +32,25 @@ TEST_F(Uninst, TheLogMatchesTheGoldenFileByteForByte) {
 }
 #endif
 
+// A run into a folder holding this product's log carries it, also when Windows wrote it with
+// CR LF line ends; another product's log is left alone and this run's log gets a name of its own.
+TEST_F(Uninst, AnEarlierLogOfTheProductIsCarriedAnotherProductsIsNot) {
+  makeMedium(defaultIni(), {}, {});
+  ASSERT_EQ(createDir(dest.c_str()), 1);
+  const std::string header = "V\r\n\r\nProgram: Test Game\r\nInstalled: x\r\n\r\n-- Log Begin --\r\n";
+  {
+    std::ofstream(host(dest + "\\uninst.log"), std::ios::binary) << header << "Copied " << dest << "\\GAME.EXE\r\n-- Log End--\r\n";
+  }
+  ASSERT_EQ(uninstCreate("Test Game", dest.c_str()), 1);
+  EXPECT_EQ(uninstCarried("Copied", (dest + "\\game.exe").c_str()), 1);
+  EXPECT_EQ(std::string(finalPath), dest + "\\uninst.log");
+  uninstDiscard();
+  ASSERT_EQ(uninstCreate("Other Game", dest.c_str()), 1);
+  EXPECT_EQ(uninstCarried("Copied", (dest + "\\game.exe").c_str()), 0);
+  EXPECT_EQ(std::string(finalPath), dest + "\\uninst2.log");
+  uninstDiscard();
+}
+
 TEST_F(Uninst, FinalPathNeverDoublesTheBackslash) {
   makeMedium(defaultIni(), {}, {});
   uninstCreate("T", "D:\\GAME");
