@@ -191,7 +191,7 @@ const Picture* named_picture(KitLint& l, Pictures& ps, const char* section, cons
     return nullptr;
   }
   if (!kit_lint_has(l, name)) {
-    kit_lint_error(l, kScript, line, std::string(key) + " names " + name + ", which is not in the data");
+    kit_lint_error(l, kScript, line, std::string(key) + " names " + name + ", which is not in the data: setup shows nothing in its place");
     return nullptr;
   }
   const std::string member = kit_upper(name);
@@ -349,7 +349,7 @@ int named_font(KitLint& l, const char* section, const char* key, const std::map<
   if (!kit_lint_has(l, member)) {
     kit_lint_error(l, kScript, line,
                    std::string(key) + "=" + std::to_string(n) + (line ? "" : " (the default)") + " names " + member +
-                       ", which is not in the data");
+                       ", which is not in the data: setup cannot start");
     return -1;
   }
   return heights.count(int(n)) ? int(n) : -1;
