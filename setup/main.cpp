@@ -116,9 +116,9 @@ void checkStartFonts(void) {
   if (ok) ok = fontLoads(font, member) && fontLoads(titleFont, member);
   if (ok) return;
   char text[300];
-  std::snprintf(text, sizeof text,
-                textOr("ErrSetupData", "s", "Setup cannot start: %s is missing from its data (INSTALL.DAT) or damaged."),
-                member);
+  std::snprintf(
+      text, sizeof text,
+      textOr("ErrSetupData", "s", "Setup cannot start: %s is missing from its data (INSTALL.DAT) or damaged."), member);
   VRKSystemError(text);
   std::exit(1);
 }

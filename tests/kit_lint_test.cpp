@@ -28,10 +28,10 @@ struct Sample {
   fs::path data = dir.path / "data", medium = dir.path / "medium";
   ToolResult built;
   Sample() {
-    built = run_setupkit({"build", SAMPLE_PROJECT, "-o", medium.string(), "--data", data.string(), "-D",
-                          "PRODUCT=" SAMPLE_PRODUCT, "-D", "UNINSTALLER=" VLUNINST_EXE, "-D", "WELCOME=" WELCOME_EXE,
-                          "-D", "SETUP=" SETUP_EXE},
-                         dir.path);
+    built = run_setupkit(
+        {"build", SAMPLE_PROJECT, "-o", medium.string(), "--data", data.string(), "-D", "PRODUCT=" SAMPLE_PRODUCT, "-D",
+         "UNINSTALLER=" VLUNINST_EXE, "-D", "WELCOME=" WELCOME_EXE, "-D", "SETUP=" SETUP_EXE},
+        dir.path);
   }
 };
 
@@ -43,7 +43,8 @@ Sample& sample() {
 // Replaces the first match of `pattern` in member `name` of `data` by `with`.
 void edit(const fs::path& data, const std::string& name, const std::string& pattern, const std::string& with) {
   const std::string text = read_whole_file(data / name);
-  const std::string changed = std::regex_replace(text, std::regex(pattern), with, std::regex_constants::format_first_only);
+  const std::string changed =
+      std::regex_replace(text, std::regex(pattern), with, std::regex_constants::format_first_only);
   ASSERT_NE(changed, text) << name << ": no " << pattern;
   ASSERT_TRUE(write_whole_file(data / name, changed));
 }
@@ -95,16 +96,21 @@ struct Mistake {
 const std::string kMacros = "%srcdir% %srcdrive% %destdir% %destdrive% %instname% %os% %instsize% %insttype%";
 
 const std::vector<Mistake> kMistakes = {
-    {"a misspelt section", [](const fs::path& d) { edit(d, "INSTALL.INI", "\\[Registry Settings\\]", "[Registry Setings]"); },
+    {"a misspelt section",
+     [](const fs::path& d) { edit(d, "INSTALL.INI", "\\[Registry Settings\\]", "[Registry Setings]"); },
      "INSTALL.INI:25: error: unknown section [Registry Setings]; did you mean [Registry Settings]?"},
     {"a misspelt key", [](const fs::path& d) { edit(d, "INSTALL.INI", "\nTitle=", "\nTilte="); },
      "INSTALL.INI:8: error: unknown key Tilte in [Install]; did you mean Title?"},
     {"a list naming a file the medium lacks",
-     [](const fs::path& d) { ASSERT_TRUE(write_whole_file(d / "TYPICAL.LST", read_whole_file(d / "TYPICAL.LST") + "f=DATA\\MISSING.DAT\r\n")); },
+     [](const fs::path& d) {
+       ASSERT_TRUE(write_whole_file(d / "TYPICAL.LST", read_whole_file(d / "TYPICAL.LST") + "f=DATA\\MISSING.DAT\r\n"));
+     },
      "TYPICAL.LST:9: error: DATA\\MISSING.DAT is not on the medium: setup cannot read it"},
-    {"a background of 320 x 200", [](const fs::path& d) { picture(d, "BACK.PCX", 320, 200, 0x281E46, 0x281E46, false); },
+    {"a background of 320 x 200",
+     [](const fs::path& d) { picture(d, "BACK.PCX", 320, 200, 0x281E46, 0x281E46, false); },
      "BACK.PCX:0: error: 320 x 200: setup stretches a background to 640 x 480"},
-    {"progress pictures of two sizes", [](const fs::path& d) { picture(d, "PROGEMPT.PCX", 300, 20, 0x14102C, 0x14102C, false); },
+    {"progress pictures of two sizes",
+     [](const fs::path& d) { picture(d, "PROGEMPT.PCX", 300, 20, 0x14102C, 0x14102C, false); },
      "INSTALL.INI:23: error: ProgressFull is 400 x 20, ProgressEmpty 300 x 20: setup shows no progress bar unless both "
      "are of one size"},
     {"a background with a palette of its own",
@@ -117,34 +123,46 @@ const std::vector<Mistake> kMistakes = {
      "INSTALL.INI:3: error: Font=100 names FONT0.AAF, which is not in the data: setup cannot start"},
     {"FONT1.AAF missing", [](const fs::path& d) { fs::remove(d / "FONT1.AAF"); },
      "INSTALL.INI:7: error: TitleFont=101 names FONT1.AAF, which is not in the data: setup cannot start"},
-    {"a line of 633 characters", [](const fs::path& d) { edit(d, "INSTALL.INI", "Message=[^\n]*", "Message=" + std::string(625, 'x')); },
-     "INSTALL.INI:41: error: line of 633 characters: setup reads 255 at a time, and the rest becomes a line of its own"},
+    {"a line of 633 characters",
+     [](const fs::path& d) { edit(d, "INSTALL.INI", "Message=[^\n]*", "Message=" + std::string(625, 'x')); },
+     "INSTALL.INI:41: error: line of 633 characters: setup reads 255 at a time, and the rest becomes a line of its "
+     "own"},
     {"an unknown macro", [](const fs::path& d) { edit(d, "INSTALL.INI", "%destdir%", "%gamedir%"); },
      "INSTALL.INI:45: error: unknown macro %gamedir%: setup passes it on as written (it replaces " + kMacros + ")"},
     {"a format with one conversion too many",
      [](const fs::path& d) { edit(d, "INSTALL.INI", "DriveListEntry=[^\n]*", "DriveListEntry=%c: %u MB free %u"); },
-     "INSTALL.INI:51: error: DriveListEntry does not fit its arguments (a whole number, a whole number): setup shows its "
+     "INSTALL.INI:51: error: DriveListEntry does not fit its arguments (a whole number, a whole number): setup shows "
+     "its "
      "built-in text instead"},
     {"s=0", [](const fs::path& d) { edit(d, "TYPICAL.LST", "s=[0-9]+", "s=0"); },
-     "TYPICAL.LST:1: error: s=0, but its files hold 3204189 bytes: setup shows the wrong size and checks the drives for "
+     "TYPICAL.LST:1: error: s=0, but its files hold 3204189 bytes: setup shows the wrong size and checks the drives "
+     "for "
      "the wrong room"},
-    {"List naming a missing member", [](const fs::path& d) { edit(d, "INSTALL.INI", "List=TYPICAL.LST", "List=TYPICL.LST"); },
+    {"List naming a missing member",
+     [](const fs::path& d) { edit(d, "INSTALL.INI", "List=TYPICAL.LST", "List=TYPICL.LST"); },
      "INSTALL.INI:14: error: List names TYPICL.LST, which is not in the data: setup offers the type with no files"},
-    {"a type without its section", [](const fs::path& d) { edit(d, "INSTALL.INI", "InstallTypes=Typical,Full", "InstallTypes=Typical,Full,Minimal"); },
+    {"a type without its section",
+     [](const fs::path& d) {
+       edit(d, "INSTALL.INI", "InstallTypes=Typical,Full", "InstallTypes=Typical,Full,Minimal");
+     },
      "INSTALL.INI:10: error: install type Minimal has no section [Minimal]: setup offers it as a blank entry that "
      "installs nothing"},
-    {"Background naming a missing picture", [](const fs::path& d) { edit(d, "INSTALL.INI", "Background=BACK.PCX", "Background=BAKC.PCX"); },
+    {"Background naming a missing picture",
+     [](const fs::path& d) { edit(d, "INSTALL.INI", "Background=BACK.PCX", "Background=BAKC.PCX"); },
      "INSTALL.INI:6: error: Background names BAKC.PCX, which is not in the data: setup shows nothing in its place"},
     {"no uninstaller", [](const fs::path& d) { fs::remove(d / "VLUNINST.EXE"); },
      "VLUNINST.EXE:0: error: missing: setup installs no uninstaller and ends the install with ErrUninstOpen"},
     {"no [Strings]", [](const fs::path& d) { edit(d, "INSTALL.INI", "\\[Strings\\][\\s\\S]*", ""); },
      "INSTALL.INI:0: error: no section [Strings]: every text setup has no built-in one for shows \"*STRING ERROR!*\""},
-    {"Run naming a missing program", [](const fs::path& d) { edit(d, "INSTALL.INI", "Run=WELCOME.EXE", "Run=WELCOM.EXE"); },
+    {"Run naming a missing program",
+     [](const fs::path& d) { edit(d, "INSTALL.INI", "Run=WELCOME.EXE", "Run=WELCOM.EXE"); },
      "INSTALL.INI:45: error: Run names WELCOM.EXE, which is not on the medium: setup starts nothing"},
-    {"a file without its folder's d= line", [](const fs::path& d) { edit(d, "TYPICAL.LST", "d=DATA\\\\MUSIC\r\n", ""); },
+    {"a file without its folder's d= line",
+     [](const fs::path& d) { edit(d, "TYPICAL.LST", "d=DATA\\\\MUSIC\r\n", ""); },
      "TYPICAL.LST:7: error: DATA\\MUSIC\\THEME.MID: no d= line before it makes its folder DATA\\MUSIC: setup cannot "
      "write it"},
-    {"a type that installs nothing", [](const fs::path& d) { ASSERT_TRUE(write_whole_file(d / "TYPICAL.LST", "s=0\r\n")); },
+    {"a type that installs nothing",
+     [](const fs::path& d) { ASSERT_TRUE(write_whole_file(d / "TYPICAL.LST", "s=0\r\n")); },
      "TYPICAL.LST:0: error: names no file: type Typical installs nothing"},
     {"a damaged font", [](const fs::path& d) { fs::resize_file(d / "FONT0.FON", 3000); },
      "FONT0.FON:0: error: damaged: the window system's font loader refuses it"},
@@ -207,7 +225,8 @@ TEST(KitLint, BuildStopsAtALintError) {
   ToolResult r = run_setupkit(args, dir.path);
   EXPECT_EQ(r.status, 1);
   const std::vector<std::string> lines = lines_of(r.out);
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "INSTALL.INI:8: error: unknown key Tilte in [Install]; did you mean Title?"),
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "INSTALL.INI:8: error: unknown key Tilte in [Install]; did you mean Title?"),
             lines.end())
       << r.out;
   EXPECT_FALSE(fs::exists(dir.path / "medium" / "INSTALL.DAT"));
@@ -227,7 +246,8 @@ TEST(KitLint, SetupNamesTheFontItCannotStartWithout) {
     const char* remove;  // a member taken out, or
     const char* damage;  // one cut short
     const char* named;
-  } cases[] = {{"FONT0.AAF", nullptr, "FONT0.AAF"}, {nullptr, "FONT1.AAF", "FONT1.AAF"}, {"FONT0.FON", nullptr, "FONT0.FON"}};
+  } cases[] = {
+      {"FONT0.AAF", nullptr, "FONT0.AAF"}, {nullptr, "FONT1.AAF", "FONT1.AAF"}, {"FONT0.FON", nullptr, "FONT0.FON"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.named);
     TempDir dir("kit_setup_start");
@@ -236,10 +256,10 @@ TEST(KitLint, SetupNamesTheFontItCannotStartWithout) {
     if (c.remove) fs::remove(data / c.remove);
     if (c.damage) fs::resize_file(data / c.damage, 100);
     fs::create_directories(medium);
-    ASSERT_EQ(run_setupkit({"pack", data.string(), "-o", (medium / "INSTALL.DAT").string(), "--method", "stored"},
-                           dir.path)
-                  .status,
-              0);
+    ASSERT_EQ(
+        run_setupkit({"pack", data.string(), "-o", (medium / "INSTALL.DAT").string(), "--method", "stored"}, dir.path)
+            .status,
+        0);
     set_env("VRK_ROOT", (dir.path / "machine").string().c_str());
     set_env("VRK_VIDEO", "headless");
     const ToolResult r = run_tool(SETUP_EXE, {}, medium);

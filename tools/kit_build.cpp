@@ -82,7 +82,8 @@ struct Build {
   bool value(const KitProjectLine& l, std::string& out) {
     std::string why;
     const size_t close = l.value.find('}');
-    const bool cwd = l.value.rfind("${", 0) == 0 && close != std::string::npos && given.count(l.value.substr(2, close - 2));
+    const bool cwd =
+        l.value.rfind("${", 0) == 0 && close != std::string::npos && given.count(l.value.substr(2, close - 2));
     from = cwd ? fs::current_path() : base;
     if (kit_project_expand(l.value, defines, out, why)) return true;
     error(l.line, why);
@@ -236,7 +237,8 @@ std::string list_text(const std::vector<ProductFile>& files, const std::string& 
     size += fs::file_size(f.from, ec);
     names.push_back(f.name);
     for (size_t cut = f.name.find('\\'); cut != std::string::npos; cut = f.name.find('\\', cut + 1))
-      if (std::find(dirs.begin(), dirs.end(), f.name.substr(0, cut)) == dirs.end()) dirs.push_back(f.name.substr(0, cut));
+      if (std::find(dirs.begin(), dirs.end(), f.name.substr(0, cut)) == dirs.end())
+        dirs.push_back(f.name.substr(0, cut));
   }
   std::string out = "s=" + std::to_string(size) + "\r\n";
   for (const std::string& d : dirs) out += "d=" + d + "\r\n";
@@ -281,8 +283,8 @@ bool stage_data(Build& b, const std::vector<ProductFile>& files) {
     std::vector<std::string> items = kit_project_items(v);
     const bool transparent = items.size() > 1 && same(items.back(), "transparent");
     fs::create_directories(stage_path(l->key).parent_path());
-    std::vector<std::string> args = {b.path(items.empty() ? "" : items[0]).string(), "-o",
-                                     stage_path(l->key).string(), "--palette", palette.string()};
+    std::vector<std::string> args = {b.path(items.empty() ? "" : items[0]).string(), "-o", stage_path(l->key).string(),
+                                     "--palette", palette.string()};
     if (transparent) args.push_back("--transparent");
     if (items.empty() || items.size() > size_t(transparent ? 2 : 1)) {
       b.error(l->line, "give MEMBER=PICTURE or MEMBER=PICTURE, transparent");
@@ -299,8 +301,7 @@ bool stage_data(Build& b, const std::vector<ProductFile>& files) {
       return false;
     }
     fs::create_directories(stage_path(l->key).parent_path());
-    std::vector<std::string> args = {b.path(items[0]).string(), "--size", items[1], "-o",
-                                     stage_path(l->key).string()};
+    std::vector<std::string> args = {b.path(items[0]).string(), "--size", items[1], "-o", stage_path(l->key).string()};
     if (ext == ".AAF") args.push_back("--aaf");
     if (!convert(kit_font, args)) return false;
   }
@@ -381,7 +382,8 @@ bool pack(const fs::path& stage, const fs::path& archive, size_t& count, std::st
   std::vector<std::pair<std::string, fs::path>> found;
   std::error_code ec;
   for (fs::recursive_directory_iterator it(stage, ec), end; !ec && it != end; it.increment(ec))
-    if (it->is_regular_file(ec)) found.emplace_back(backslashed(fs::relative(it->path(), stage, ec).generic_string()), it->path());
+    if (it->is_regular_file(ec))
+      found.emplace_back(backslashed(fs::relative(it->path(), stage, ec).generic_string()), it->path());
   std::sort(found.begin(), found.end());
   std::vector<kit_member> members;
   for (const auto& [rel, path] : found) {

@@ -15,9 +15,7 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 const KitCommand kit_lint_cmd = {
     "lint",

@@ -26,17 +26,17 @@ struct KitFinding {
 // --- what setup reads (kit_lint_keys.cpp) ---
 
 enum class KitKind {
-  text,        // shown or used as it is
-  number,      // a whole number
-  font,        // a font number: 0-9 FONTn.FON, 100-110 FONT(n-100).AAF
-  picture,     // a PCX member
-  background,  // a 640 x 480 PCX member shown with its own palette
-  types,       // a comma list of install types, each with a section of its own
-  list,        // a file-list member (%os% expanded)
-  size_format, // a printf format given the type's size in MB (a double)
-  folder,      // a folder below the chosen drive
-  installed,   // a file the install copies (relative to the destination)
-  program,     // a program line of section "End" (macros expanded)
+  text,         // shown or used as it is
+  number,       // a whole number
+  font,         // a font number: 0-9 FONTn.FON, 100-110 FONT(n-100).AAF
+  picture,      // a PCX member
+  background,   // a 640 x 480 PCX member shown with its own palette
+  types,        // a comma list of install types, each with a section of its own
+  list,         // a file-list member (%os% expanded)
+  size_format,  // a printf format given the type's size in MB (a double)
+  folder,       // a folder below the chosen drive
+  installed,    // a file the install copies (relative to the destination)
+  program,      // a program line of section "End" (macros expanded)
 };
 
 struct KitKey {
@@ -52,19 +52,19 @@ struct KitString {
   bool required;     // no built-in text: setup shows "*STRING ERROR!*" without it
 };
 
-extern const std::vector<KitKey> kit_keys;        // every key of every section but "Strings"
-extern const std::vector<KitString> kit_strings;  // every text of section "Strings"
-extern const std::vector<const char*> kit_macros; // the words of section "End" that setup replaces
+extern const std::vector<KitKey> kit_keys;         // every key of every section but "Strings"
+extern const std::vector<KitString> kit_strings;   // every text of section "Strings"
+extern const std::vector<const char*> kit_macros;  // the words of section "End" that setup replaces
 
 // --- one lint run ---
 
 struct KitScriptLine {
-  int line;              // the physical line
-  std::string section;   // the section setup files it under
-  std::string key;       // "" for a header, a comment or a line without '='
+  int line;             // the physical line
+  std::string section;  // the section setup files it under
+  std::string key;      // "" for a header, a comment or a line without '='
   std::string value;
   bool header;
-  bool piece;            // the rest of a line longer than setup's reader takes at a time
+  bool piece;  // the rest of a line longer than setup's reader takes at a time
 };
 
 struct KitType {
@@ -74,10 +74,10 @@ struct KitType {
 };
 
 struct KitLint {
-  std::string medium;                      // the medium folder, "" when not given
-  std::set<std::string> members;           // every member, upper case
-  std::vector<KitScriptLine> script;       // the script's lines as setup reads them
-  std::vector<KitType> types;              // the install types, in order
+  std::string medium;                                     // the medium folder, "" when not given
+  std::set<std::string> members;                          // every member, upper case
+  std::vector<KitScriptLine> script;                      // the script's lines as setup reads them
+  std::vector<KitType> types;                             // the install types, in order
   std::map<std::string, std::set<std::string>> installs;  // type -> files its list copies (upper case)
   std::vector<KitFinding> findings;
 };

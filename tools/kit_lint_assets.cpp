@@ -66,8 +66,9 @@ void check_list(KitLint& l, const KitType& type) {
     const std::string rel = text.substr(2);
     if (text[0] == 's') {
       if (size_line)
-        kit_lint_warning(l, name, number,
-                         "a second s= line (the first is line " + std::to_string(size_line) + "): setup takes the last");
+        kit_lint_warning(
+            l, name, number,
+            "a second s= line (the first is line " + std::to_string(size_line) + "): setup takes the last");
       size_line = number;
       size = std::max(0LL, std::strtoll(rel.c_str(), nullptr, 10));
       continue;
@@ -106,13 +107,15 @@ void check_list(KitLint& l, const KitType& type) {
   db_fclose(f);
   if (file_count == 0) kit_lint_error(l, name, 0, "names no file: type " + type.name + " installs nothing");
   if (size < 0) {
-    kit_lint_error(l, name, 0, "no s= line: setup offers type " + type.name + " as 0.0 MB and checks no drive for room");
+    kit_lint_error(l, name, 0,
+                   "no s= line: setup offers type " + type.name + " as 0.0 MB and checks no drive for room");
   } else if (all_there && static_cast<unsigned long long>(size) != total) {
     kit_lint_error(l, name, size_line,
                    "s=" + std::to_string(size) + ", but its files hold " + std::to_string(total) +
                        " bytes: setup shows the wrong size and checks the drives for the wrong room");
   } else if (l.medium.empty() && size == 0 && file_count > 0) {
-    kit_lint_error(l, name, size_line, "s=0: setup offers type " + type.name + " as 0.0 MB and checks no drive for room");
+    kit_lint_error(l, name, size_line,
+                   "s=0: setup offers type " + type.name + " as 0.0 MB and checks no drive for room");
   }
 }
 
@@ -151,8 +154,8 @@ struct Colour {
   const char* name;
 };
 // The colours the interface draws with, looked up in the palette in force (setup/, toolkit/).
-constexpr Colour kInterface[] = {{0x7FFF, "white"}, {0x6F7B, "light grey"}, {0x7FEB, "light yellow"},
-                                 {0x6B5A, "grey"},  {0x0000, "black"}};
+constexpr Colour kInterface[] = {
+    {0x7FFF, "white"}, {0x6F7B, "light grey"}, {0x7FEB, "light yellow"}, {0x6B5A, "grey"}, {0x0000, "black"}};
 constexpr int kColourSlack = 40;  // how far (per 8-bit component) a colour may land from the one asked for
 
 std::string rgb_text(int r, int g, int b) {
@@ -164,7 +167,8 @@ std::string interface_misses(const std::array<uint8_t, 768>& palette) {
   if (colorBuildColorTable(palette.data(), nullptr) != 0) return "";
   std::string out;
   for (const Colour& c : kInterface) {
-    const int want[3] = {colorRed15(c.rgb15) * 255 / 31, colorGreen15(c.rgb15) * 255 / 31, colorBlue15(c.rgb15) * 255 / 31};
+    const int want[3] = {colorRed15(c.rgb15) * 255 / 31, colorGreen15(c.rgb15) * 255 / 31,
+                         colorBlue15(c.rgb15) * 255 / 31};
     const int i = colorTable[c.rgb15];
     const int got[3] = {palette[size_t(i) * 3], palette[size_t(i) * 3 + 1], palette[size_t(i) * 3 + 2]};
     if (std::abs(got[0] - want[0]) > kColourSlack || std::abs(got[1] - want[1]) > kColourSlack ||
@@ -191,7 +195,9 @@ const Picture* named_picture(KitLint& l, Pictures& ps, const char* section, cons
     return nullptr;
   }
   if (!kit_lint_has(l, name)) {
-    kit_lint_error(l, kScript, line, std::string(key) + " names " + name + ", which is not in the data: setup shows nothing in its place");
+    kit_lint_error(
+        l, kScript, line,
+        std::string(key) + " names " + name + ", which is not in the data: setup shows nothing in its place");
     return nullptr;
   }
   const std::string member = kit_upper(name);
@@ -227,11 +233,13 @@ void check_background(KitLint& l, Pictures& ps, const char* section, std::array<
   if (!misses.empty())
     kit_lint_error(l, member, 0,
                    "setup shows it in its own palette, and the interface then draws in that palette's nearest "
-                   "colours: " + misses + " (convert it with the palette of COLOR.PAL)");
+                   "colours: " +
+                       misses + " (convert it with the palette of COLOR.PAL)");
 }
 
 // The progress bar's two pictures: one size, on the screen, in the palette in force.
-void check_progress(KitLint& l, Pictures& ps, const std::array<uint8_t, 768>& in_force, const std::string& in_force_name) {
+void check_progress(KitLint& l, Pictures& ps, const std::array<uint8_t, 768>& in_force,
+                    const std::string& in_force_name) {
   const Picture* empty = named_picture(l, ps, "Installing", "ProgressEmpty");
   const Picture* full = named_picture(l, ps, "Installing", "ProgressFull");
   const char* keys[] = {"ProgressEmpty", "ProgressFull"};
@@ -258,9 +266,10 @@ void check_progress(KitLint& l, Pictures& ps, const std::array<uint8_t, 768>& in
             break;
           }
     if (differ)
-      kit_lint_error(l, member, 0,
-                     std::to_string(differ) + " of its colours differ from " + in_force_name +
-                         ", the palette in force when the bar is drawn: setup draws its pixels in that palette's colours");
+      kit_lint_error(
+          l, member, 0,
+          std::to_string(differ) + " of its colours differ from " + in_force_name +
+              ", the palette in force when the bar is drawn: setup draws its pixels in that palette's colours");
   }
   if (empty && full && (empty->w != full->w || empty->h != full->h))
     kit_lint_error(l, kScript, kit_lint_line(l, "Installing", "ProgressFull"),
@@ -337,8 +346,9 @@ int named_font(KitLint& l, const char* section, const char* key, const std::map<
   char* end = nullptr;
   const long n = std::strtol(value.c_str(), &end, 10);
   if (line && (value.empty() || *end))
-    kit_lint_warning(l, kScript, line, std::string(key) + "=" + value + " is not a number: setup reads it as " +
-                                           std::to_string(std::atoi(value.c_str())));
+    kit_lint_warning(l, kScript, line,
+                     std::string(key) + "=" + value + " is not a number: setup reads it as " +
+                         std::to_string(std::atoi(value.c_str())));
   const std::string member = font_member(int(n));
   if (member.empty()) {
     kit_lint_error(l, kScript, line,
@@ -365,7 +375,8 @@ void kit_lint_lists(KitLint& l) {
       check_list(l, t);
     } else {  // another type with the same list installs the same files
       for (const KitType& other : l.types)
-        if (other.list == t.list && &other != &t && l.installs.count(other.name)) l.installs[t.name] = l.installs[other.name];
+        if (other.list == t.list && &other != &t && l.installs.count(other.name))
+          l.installs[t.name] = l.installs[other.name];
     }
   }
 }
@@ -378,8 +389,7 @@ void kit_lint_assets(KitLint& l) {
     kit_lint_warning(l, "COLOR.PAL", 0, "missing: setup starts in the display's grey palette");
   } else {
     colorInitIO(colour_open, colour_read, colour_close);
-    if (!loadColorTable("color.pal"))
-      kit_lint_error(l, "COLOR.PAL", 0, "damaged: the colour system refuses it");
+    if (!loadColorTable("color.pal")) kit_lint_error(l, "COLOR.PAL", 0, "damaged: the colour system refuses it");
     for (size_t k = 0; k < in_force.size(); ++k) in_force[k] = uint8_t(cmap[k] << 2 | cmap[k] >> 4);
     colorInitIO(nullptr, nullptr, nullptr);
   }
@@ -388,7 +398,8 @@ void kit_lint_assets(KitLint& l) {
   Pictures ps;
   if (const Picture* mouse = named_picture(l, ps, "Startup", "Mouse"))
     if (std::all_of(mouse->pixels.begin(), mouse->pixels.end(), [](uint8_t v) { return v == 0; }))
-      kit_lint_error(l, kit_lint_value("Startup", "Mouse"), 0, "every pixel is 0 (transparent): the cursor is invisible");
+      kit_lint_error(l, kit_lint_value("Startup", "Mouse"), 0,
+                     "every pixel is 0 (transparent): the cursor is invisible");
   check_background(l, ps, "Install", in_force);
   std::string bar_palette = kit_upper(kit_lint_value("Install", "Background"));
   if (ps.loaded.count(bar_palette) == 0 || !ps.loaded[bar_palette].has_palette) bar_palette = in_force_name;
@@ -417,7 +428,8 @@ void kit_lint_assets(KitLint& l) {
   // The uninstaller setup copies into the Windows folder.
   dir_entry e{};
   if (!kit_lint_has(l, "VLUNINST.EXE"))
-    kit_lint_error(l, "VLUNINST.EXE", 0, "missing: setup installs no uninstaller and ends the install with ErrUninstOpen");
+    kit_lint_error(l, "VLUNINST.EXE", 0,
+                   "missing: setup installs no uninstaller and ends the install with ErrUninstOpen");
   else if (db_dir_entry("VLUNINST.EXE", &e) == 0 && e.length == 0)
     kit_lint_error(l, "VLUNINST.EXE", 0, "empty: setup installs no uninstaller");
 
@@ -427,7 +439,8 @@ void kit_lint_assets(KitLint& l) {
   for (const auto& [member, picture] : ps.loaded) named.insert(member);
   for (const std::string& m : l.members) {
     if (named.count(m) || m == "INSTALL.INI" || m == "COLOR.PAL" || m == "VLUNINST.EXE") continue;
-    if (m.rfind("FONT", 0) == 0 && (m.size() > 4 && (m.find(".FON") != std::string::npos || m.find(".AAF") != std::string::npos)))
+    if (m.rfind("FONT", 0) == 0 &&
+        (m.size() > 4 && (m.find(".FON") != std::string::npos || m.find(".AAF") != std::string::npos)))
       continue;
     kit_lint_warning(l, m, 0, "nothing in the script names it");
   }

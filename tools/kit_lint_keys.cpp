@@ -89,5 +89,5 @@ const std::vector<KitString> kit_strings = {
     {"ErrMovingUninst", "s", true},
 };
 
-const std::vector<const char*> kit_macros = {"%srcdir%",   "%srcdrive%", "%destdir%",   "%destdrive%",
+const std::vector<const char*> kit_macros = {"%srcdir%",   "%srcdrive%", "%destdir%",  "%destdrive%",
                                              "%instname%", "%os%",       "%instsize%", "%insttype%"};

@@ -168,7 +168,8 @@ void check_lines(KitLint& l) {
       continue;
     }
     const bool type = is_type_section(l, s.section);
-    if (!type && std::none_of(std::begin(kSections), std::end(kSections), [&](const char* k) { return same(k, s.section); }))
+    if (!type &&
+        std::none_of(std::begin(kSections), std::end(kSections), [&](const char* k) { return same(k, s.section); }))
       continue;  // its header was reported
     const std::vector<std::string> known = keys_of(s.section, type);
     if (std::none_of(known.begin(), known.end(), [&](const std::string& k) { return same(k, s.key); })) {
@@ -180,9 +181,9 @@ void check_lines(KitLint& l) {
     const std::string id = kit_upper(s.section) + "\\" + kit_upper(s.key);
     auto it = std::find_if(seen.begin(), seen.end(), [&](const auto& p) { return p.first == id; });
     if (it != seen.end())
-      kit_lint_warning(l, kScript, s.line,
-                       s.key + " is given again (first on line " + std::to_string(it->second) +
-                           "): setup takes this one");
+      kit_lint_warning(
+          l, kScript, s.line,
+          s.key + " is given again (first on line " + std::to_string(it->second) + "): setup takes this one");
     else
       seen.emplace_back(id, s.line);
   }
@@ -248,8 +249,8 @@ void read_types(KitLint& l) {
   }
   if (count >= MAX_INST_TYPES)
     kit_lint_error(l, kScript, line,
-                   std::to_string(count) + " install types: setup takes at most " +
-                       std::to_string(MAX_INST_TYPES - 1) + " and installs nothing otherwise");
+                   std::to_string(count) + " install types: setup takes at most " + std::to_string(MAX_INST_TYPES - 1) +
+                       " and installs nothing otherwise");
   for (int i = 0; i < count; ++i) {
     const std::string name = list[i];
     if (name.size() >= sizeof(InstType{}.name))
@@ -263,17 +264,20 @@ void read_types(KitLint& l) {
     KitType t{name, "", 0};
     if (!header_line(l, name)) {
       kit_lint_error(l, kScript, line,
-                     "install type " + name + " has no section [" + name + "]: setup offers it as a blank entry that installs nothing");
+                     "install type " + name + " has no section [" + name +
+                         "]: setup offers it as a blank entry that installs nothing");
     } else if (!(t.list_line = kit_lint_line(l, name, "List"))) {
-      kit_lint_error(l, kScript, header_line(l, name), "[" + name + "] has no List: setup offers the type with no files");
+      kit_lint_error(l, kScript, header_line(l, name),
+                     "[" + name + "] has no List: setup offers the type with no files");
     } else {
       char member[INST_PATH_SIZE] = "";
       expandMacro(member, sizeof member, settingOr(name.c_str(), "List"));
       if (!member[0])
         kit_lint_error(l, kScript, t.list_line, "List names no member");
       else if (!kit_lint_has(l, member))
-        kit_lint_error(l, kScript, t.list_line,
-                       std::string("List names ") + member + ", which is not in the data: setup offers the type with no files");
+        kit_lint_error(
+            l, kScript, t.list_line,
+            std::string("List names ") + member + ", which is not in the data: setup offers the type with no files");
       else
         t.list = kit_upper(member);
     }
@@ -294,7 +298,8 @@ void macros_in(const std::string& value, std::vector<std::string>& known, std::v
     while (end < value.size() && (std::isalnum(static_cast<unsigned char>(value[end])) || value[end] == '_')) ++end;
     if (end == at + 1 || end >= value.size() || value[end] != '%') continue;
     const std::string word = value.substr(at, end - at + 1);
-    const bool is_known = std::any_of(kit_macros.begin(), kit_macros.end(), [&](const char* m) { return same(m, word); });
+    const bool is_known =
+        std::any_of(kit_macros.begin(), kit_macros.end(), [&](const char* m) { return same(m, word); });
     (is_known ? known : unknown).push_back(word);
     at = end;
   }
@@ -315,8 +320,9 @@ void check_macros(KitLint& l) {
     const bool list = is_type_section(l, s.section) && same(s.key, "List");
     for (const std::string& m : known)
       if (!(list && same(m, "%os%")))
-        kit_lint_warning(l, kScript, s.line,
-                         m + " is not replaced in " + s.key + ": setup replaces macros only in [End] (and %os% in List)");
+        kit_lint_warning(
+            l, kScript, s.line,
+            m + " is not replaced in " + s.key + ": setup replaces macros only in [End] (and %os% in List)");
   }
 }
 
@@ -370,8 +376,9 @@ void kit_lint_targets(KitLint& l) {
       kit_lint_error(l, kScript, kit_lint_line(l, "Shortcuts", name_key),
                      std::string(name_key) + " is not a name Windows accepts for a shortcut: setup does not make it");
     else if (!isPlainRelativePath(target.c_str()))
-      kit_lint_error(l, kScript, line,
-                     std::string(target_key) + " is not a path inside the installation: setup does not make the shortcut");
+      kit_lint_error(
+          l, kScript, line,
+          std::string(target_key) + " is not a path inside the installation: setup does not make the shortcut");
     else if (!l.types.empty() && installed_by(target).empty())
       kit_lint_warning(l, kScript, line,
                        std::string(target_key) + " " + target + (line ? "" : " (the default)") +
@@ -407,8 +414,8 @@ void kit_lint_targets(KitLint& l) {
       std::vector<std::string> known, unknown;
       macros_in(words[i], known, unknown);
       for (const std::string& m : unknown)
-        kit_lint_error(l, kScript, line, "unknown macro " + m + ": setup passes it on as written (it replaces " +
-                                             macro_list() + ")");
+        kit_lint_error(l, kScript, line,
+                       "unknown macro " + m + ": setup passes it on as written (it replaces " + macro_list() + ")");
       const bool whole = known.size() == 1 && same(known[0], words[i]);
       for (const std::string& m : known)
         if ((i == 0 || !whole) && !same(m, "%os%"))
@@ -421,7 +428,8 @@ void kit_lint_targets(KitLint& l) {
     expandMacro(program, sizeof program, words[0].c_str());
     const bool absolute = program[0] == '\\' || (program[0] && program[1] == ':');
     if (program[0] && !absolute && kit_lint_on_medium(l, program).empty())
-      kit_lint_error(l, kScript, line,
-                     std::string(key_name) + " names " + program + ", which is not on the medium: setup starts nothing");
+      kit_lint_error(
+          l, kScript, line,
+          std::string(key_name) + " names " + program + ", which is not on the medium: setup starts nothing");
   }
 }
