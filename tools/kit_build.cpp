@@ -192,8 +192,13 @@ bool product_files(Build& b, std::vector<ProductFile>& files) {
   auto below = [&](const fs::path& dir, const std::string& prefix, const std::vector<std::string>& types, bool rest) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+    const fs::path medium = fs::absolute(b.medium).lexically_normal();
+    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+      // A medium made into the product's own folder is not part of the product.
+      std::error_code same;
+      if (it->is_directory(same) && fs::equivalent(it->path(), medium, same)) it.disable_recursion_pending();
       if (it->is_regular_file(ec)) names.push_back(backslashed(fs::relative(it->path(), dir, ec).generic_string()));
+    }
     std::sort(names.begin(), names.end());
     for (const std::string& n : names) {
       const std::string name = prefix.empty() ? n : prefix + "\\" + n;
