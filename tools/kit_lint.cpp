@@ -135,7 +135,7 @@ bool kit_lint_run(const std::string& path, const std::string& medium, std::vecto
   findings.clear();
   std::error_code ec;
   if (!medium.empty() && !fs::is_directory(medium, ec)) {
-    why = medium + ": not a folder";
+    why = "the medium " + medium + " is not a folder";
     return false;
   }
   fs::path temporary;
@@ -147,13 +147,13 @@ bool kit_lint_run(const std::string& path, const std::string& medium, std::vecto
     archive = temporary.string();
     if (!kit_build_archive(archive, members, why)) return false;
   } else if (!fs::is_regular_file(path, ec)) {
-    why = path + ": no such file or folder";
+    why = "no such file or folder";
     return false;
   }
   const int handle = db_init(archive.c_str(), nullptr, nullptr);
   if (handle == -1) {
     if (!temporary.empty()) fs::remove(temporary, ec);
-    why = path + ": not a readable archive (damaged or not an archive)";
+    why = "not a readable archive (damaged or not an archive)";
     return false;
   }
   db_select(handle);
