@@ -27,7 +27,7 @@ trap 'rm -rf "$work"' EXIT
 "${CXX_HOST:-g++}" -std=c++20 -O1 -Wall -Wextra -Werror -I"$root" -o "$work/seedgen" fuzz/seedgen.cpp \
   db/encode.cpp db/decode.cpp platform/host/regfile.cpp -lz
 
-for t in aaf archive colorpal fon ini kit_picture lzss pcx regfile uninst vcr; do mkdir -p "$seeds/$t"; done
+for t in aaf archive colorpal fon ini kit_picture kit_project lzss pcx regfile uninst vcr; do mkdir -p "$seeds/$t"; done
 # setupkit talks about every file it writes; only its failures matter here.
 quiet() { "$@" >/dev/null; }
 
@@ -131,6 +131,13 @@ printf '%s\r\n' 'keys before any section=go to the last one' '   [ Spaced Sectio
   '  Key  =  value with blanks  ; and a comment' 'NoEquals' '=empty key' 'Empty=' 'a=1' 'A=2 (same key)' \
   'List=,one,,two , three,' 'Commas=,,,' '[Strings]' 'Title=line\none\n' '[]' 'x=in the unnamed section' \
   "Long=$(printf 'L%.0s' $(seq 300))" '[Install' 'Run=not a header' > "$seeds/ini/odd-forms.ini"
+
+# --- setupkit project files: the sample's, and the odd forms the reader takes or refuses ---
+cp "$root/samples/sample.project" "$seeds/kit_project/sample.project"
+printf '%s\r\n' '# a comment' '[Define]' 'A=${B}' '[ Setup ]' 'Script = ${A}/install.ini' '[Setup]' \
+  'Setup=${UNDEFINED}' 'Palette=${PRODUCT' '[Product]' 'Folder=${PRODUCT}/x' '*=Typical,, Full ,' 'no equals' \
+  '=no key' '[]' '[Unclosed' 'Empty=' > "$seeds/kit_project/odd-forms.project"
+printf 'Before=any section\n[Art]\nBACK.PCX=art/back.png, transparent' > "$seeds/kit_project/no-end.project"
 
 # --- uninstall logs: the golden log of the tests, the fuzz target's own tree, odd lines ---
 cp "$root/tests/data/uninst/basic.log" "$seeds/uninst/basic.log"

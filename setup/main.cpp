@@ -10,6 +10,7 @@
 #include "assoc/assoc.h"
 #include "db/db.h"
 #include "base/config.h"
+#include "base/format.h"
 #include "engine/instutil.h"
 #include "engine/undo.h"
 #include "toolkit/fontmgr.h"
@@ -80,6 +81,47 @@ bool appendToken(char* line, size_t size, const char* token) {
     return appendPlain(line, size, std::string_view(t->name, strnlen(t->name, sizeof t->name)));
   }
   return appendPlain(line, size, token);
+}
+
+// Whether font `number` loads as the window system (0-9, "font<n>.fon") or the font manager
+// (100-110, "font<n-100>.aaf") will load it; `member` names its file. Other numbers name no file.
+bool fontLoads(int number, char (&member)[32]) {
+  member[0] = '\0';
+  bool ok = true;
+  if (number >= 0 && number < TEXT_BUILTIN_FONTS) {
+    std::snprintf(member, sizeof member, "FONT%d.FON", number);
+    ok = VRK_text_load_font(number) == 0;
+    VRK_text_free_font(number);
+  } else if (number >= 100 && number <= 110) {
+    std::snprintf(member, sizeof member, "FONT%d.AAF", number - 100);
+    ok = FMLoadFont(number - 100) == 0;
+    FMFreeFont(number - 100);
+  }
+  return ok;
+}
+
+// The fonts setup cannot start without, tried before the display is taken: a 1-bit font for the
+// window system and the fonts the script selects. One that is missing or damaged ends setup with
+// status 1 and a message naming it (which would otherwise start with no text, or a panel too tall
+// for the screen).
+void checkStartFonts(void) {
+  char member[32] = "FONT0.FON";
+  bool ok = false;
+  for (int n = 0; n < TEXT_BUILTIN_FONTS && !ok; ++n) {
+    char name[32];
+    ok = fontLoads(n, name);
+  }
+  int font = 0, titleFont = 0;
+  cfgGetValue(&settings, "Startup", "Font", &font);
+  cfgGetValue(&settings, "Install", "TitleFont", &titleFont);
+  if (ok) ok = fontLoads(font, member) && fontLoads(titleFont, member);
+  if (ok) return;
+  char text[300];
+  std::snprintf(
+      text, sizeof text,
+      textOr("ErrSetupData", "s", "Setup cannot start: %s is missing from its data (INSTALL.DAT) or damaged."), member);
+  VRKSystemError(text);
+  std::exit(1);
 }
 
 }  // namespace
@@ -217,6 +259,7 @@ int vrk_main(int argc, char** argv) {
   }
   initDatabase();
   initSettings();
+  checkStartFonts();
   win_set_minimized_title(getString("ProgramName"));
   if (os_getcwd(sourcePath, sizeof sourcePath) != 0) sourcePath[0] = '\0';
   // The shell's link object needs the component services; without them the install goes on and
@@ -240,9 +283,9 @@ int vrk_main(int argc, char** argv) {
   panelsUseEngineUi();  // the engine's messages from here on are the panels' message boxes
   // A killed setup's log is all that can undo its install: offered before anything else.
   installRecoverInterrupted();
-  if (!initInstTypes()) {
+  if (!initInstTypes()) {  // said; with nothing to install, setup has failed
     cleanup();
-    return 0;
+    std::exit(1);
   }
   initDriveSizes();
   if (FMInit() == 0) {

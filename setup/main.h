@@ -20,7 +20,8 @@ extern panel_fn panels[NUM_PANELS];      // choose, install, finish; a null entr
 extern const char* errInitDbStr;
 extern main_spawn_fn mainSpawn;          // program start used by runExternal (os_spawn by default)
 
-// Application entry; arguments unused. Returns 0.
+// Application entry; arguments unused. Returns 0; a script that names no install type, or a font
+// setup cannot start without (missing or damaged), ends the process with status 1 after a message.
 int vrk_main(int argc, char** argv);
 // Registers the allocation wrappers and opens "install.dat"; 1, or 0 when it cannot be opened.
 int openDatabase(void);

@@ -8,7 +8,8 @@
 //
 // Archives are written with kit_build_archive and read back through the database library, so what the
 // tool reports is what the installer will see. The picture, palette and font commands live in
-// kit_image.cpp and kit_font.cpp; every command reads its arguments through kit_args.h.
+// kit_image.cpp and kit_font.cpp, lint and build in kit_lint*.cpp and kit_build.cpp; every
+// command reads its arguments through kit_args.h.
 
 #include <algorithm>
 #include <cerrno>
@@ -28,6 +29,7 @@
 #include "platform/host/machine.h"
 #include "tools/kit_args.h"
 #include "tools/kit_convert.h"
+#include "tools/kit_lint.h"
 
 namespace fs = std::filesystem;
 
@@ -67,7 +69,8 @@ struct Command {
 const Command kCommands[] = {
     {&kPack, cmd_pack},      {&kList, cmd_list},      {&kExtract, cmd_extract},
     {&kCat, cmd_cat},        {&kVerify, cmd_verify},  {&kit_palette_cmd, kit_palette},
-    {&kit_pcx_cmd, kit_pcx}, {&kit_png_cmd, kit_png}, {&kit_font_cmd, kit_font}, {&kit_preview_cmd, kit_preview},
+    {&kit_pcx_cmd, kit_pcx}, {&kit_png_cmd, kit_png}, {&kit_font_cmd, kit_font},
+    {&kit_lint_cmd, kit_lint}, {&kit_build_cmd, kit_build}, {&kit_preview_cmd, kit_preview},
 };
 
 void print_usage(FILE* out) {
