@@ -184,10 +184,10 @@ char lineTarget(const char* text) {
 // Where the next file moved aside goes: "uninst.bak\N.bak" in the destination, the first N
 // free (backups of earlier runs and of other products in the folder stay).
 std::string nextBackup(const char* folder, int* counter) {
-  char path[INST_PATH_SIZE];
   while (++*counter < 1000000) {
-    std::snprintf(path, sizeof path, "%s\\%d.bak", folder, *counter);
-    if (os_access(path) != 0) return path;
+    const std::string path = std::string(folder) + "\\" + std::to_string(*counter) + ".bak";
+    if (path.size() >= INST_PATH_SIZE) return "";  // the destination leaves room for it (checked at Next)
+    if (os_access(path.c_str()) != 0) return path;
   }
   return "";
 }
@@ -225,10 +225,18 @@ void logAhead(db_file* list) {
       plan.skip = true;
       continue;
     }
-    if (os_access(dest) == 0 && canBackUp) {
+    if (os_access(dest) == 0 && !canBackUp) {  // the same: a file already there is never written over
+      plan.skip = true;
+      continue;
+    }
+    if (os_access(dest) == 0) {
       if (!folderLogged && os_access(backupFolder) != 0) uninstLogEntry("MadeDir %s", backupFolder);
       folderLogged = true;
       plan.backup = nextBackup(backupFolder, &counter);
+      if (plan.backup.empty()) {  // nowhere to keep it: the file stays as it is, never written over
+        plan.skip = true;
+        continue;
+      }
       // The product's own file from an earlier install is kept for this run's undo only.
       const bool own = uninstCarried("Copied", dest);
       uninstLogEntry("%s %s > %s", own ? "Updated" : "Replaced", dest, plan.backup.c_str());

@@ -159,7 +159,9 @@ constexpr Colour kInterface[] = {
 constexpr int kColourSlack = 40;  // how far (per 8-bit component) a colour may land from the one asked for
 
 std::string rgb_text(int r, int g, int b) {
-  return "(" + std::to_string(r) + ", " + std::to_string(g) + ", " + std::to_string(b) + ")";
+  char text[48];
+  std::snprintf(text, sizeof text, "(%d, %d, %d)", r, g, b);
+  return text;
 }
 
 // The interface colours a background's palette cannot show; "" when it shows them all.
