@@ -32,10 +32,11 @@ constexpr const char* TAG = "transfer";
 char listName[INST_PATH_SIZE];
 char line[INST_LINE_SIZE];
 char dest[INST_PATH_SIZE];
-// Each system call moves up to 32 blocks (256 KB): a call costs far more than the bytes it copies,
-// and no call is so long that Escape waits for it on a slow medium. A cancel is polled for, and
-// progress reported, once per block of what each call copied.
-constexpr int COPY_IO_BLOCKS = 32;
+// Each system call moves up to 8 blocks (64 KB): a call costs far more than the bytes of one block,
+// while beyond 64 KB the bytes cost more than the call (a larger call gains nothing measurable and
+// makes Escape wait longer on a slow medium). A cancel is polled for, and progress reported, once
+// per block of what each call copied; a call that fails reports none of its blocks.
+constexpr int COPY_IO_BLOCKS = 8;
 char copyBuffer[COPY_BLOCK_SIZE * COPY_IO_BLOCKS];
 
 enum class Copy { next, cancelled };
