@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/config.h"
@@ -48,7 +48,7 @@ struct FilePlan {
   bool skip = false;   // a folder stands where the file would go
   bool same = false;   // the destination is the source itself (the medium's own folder)
 };
-std::map<std::string, FilePlan> filePlans;
+std::unordered_map<std::string, FilePlan> filePlans;
 // Backups of the product's own earlier files, deleted once this run is done.
 std::vector<std::string> runBackups;
 bool movedAside = false;  // the current file's earlier version is at its backup
@@ -190,7 +190,9 @@ char lineTarget(const char* text) {
 std::string nextBackup(const char* folder, int* counter) {
   char path[INST_PATH_SIZE];
   while (++*counter < 1000000) {
-    std::snprintf(path, sizeof path, "%s\\%d.bak", folder, *counter);
+    // A name cut at the end of the buffer is still a free name of its own, and the log names it
+    // as it is.
+    if (std::snprintf(path, sizeof path, "%s\\%d.bak", folder, *counter) < 0) return "";
     if (os_access(path) != 0) return path;
   }
   return "";
@@ -222,11 +224,15 @@ void logAhead(db_file* list) {
       continue;
     }
     if (kind != 'f') continue;
-    auto [it, fresh] = filePlans.try_emplace(upperKey(dest));
+    std::string key = upperKey(dest);
+    auto [it, fresh] = filePlans.try_emplace(key);
     FilePlan& plan = it->second;
     if (!fresh) continue;  // named twice: the first copy is the one logged
-    // A new file (the common case) costs one question: whether anything is there.
-    const bool exists = os_access(dest) == 0;
+    // Nothing is there yet in a folder the install makes (named missing above); elsewhere a new
+    // file costs one question: whether anything is there.
+    const size_t slash = key.rfind('\\');
+    const bool newFolder = slash != std::string::npos && planned.count(key.erase(slash)) != 0;
+    const bool exists = !newFolder && os_access(dest) == 0;
     if (exists && os_same_file(line + 2, dest)) {
       plan.same = true;
       continue;
