@@ -41,9 +41,10 @@ void kit_run_jobs(size_t count, int jobs, const std::function<void(size_t)>& tas
 size_t kit_lzss_encode(const uint8_t* src, size_t len, std::vector<uint8_t>& out, int jobs) {
   const size_t before = out.size();
   const size_t count = lzss_piece_count(len);
-  // A few pieces per thread at a time, laid out before the next ones are parsed: a large input
-  // holds only those pieces' items at once.
-  const size_t batch = static_cast<size_t>(std::max(1, jobs)) * 4;
+  // Some pieces at a time (4 MB of input, more with many threads), laid out before the next ones
+  // are parsed: a large input holds only those pieces' items at once, and the threads seldom wait
+  // for each other at the end of a batch.
+  const size_t batch = std::max<size_t>(32, static_cast<size_t>(std::max(1, jobs)) * 8);
   std::vector<lzss_piece> pieces(std::min(count, batch));
   lzss_emitter emitter;
   for (size_t first = 0; first < count; first += batch) {
