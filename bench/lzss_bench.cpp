@@ -14,6 +14,7 @@
 
 #include "db/decode.h"
 #include "db/encode.h"
+#include "kit/jobs.h"
 
 namespace fs = std::filesystem;
 
@@ -221,6 +222,25 @@ void BM_LzssEncode(benchmark::State& state) {
   state.counters["vs_greedy"] = double(out.size()) / double(p.greedy.size());
 }
 BENCHMARK(BM_LzssEncode)->Unit(benchmark::kMillisecond);
+
+// The same stream with its pieces parsed on Arg threads (the archive builder's way, setupkit's
+// --jobs), timed by the wall clock. Its bytes must be those of the one-thread encoder.
+void BM_LzssEncodeThreads(benchmark::State& state) {
+  const auto& c = corpus();
+  const auto& p = packed();
+  std::vector<uint8_t> out;
+  out.reserve(c.size() + c.size() / 8 + 16);
+  for (auto _ : state) {
+    out.clear();
+    benchmark::DoNotOptimize(kit_lzss_encode(c.data(), c.size(), out, int(state.range(0))));
+  }
+  if (out != p.lzss) state.SkipWithError("the threads' stream differs from the one-thread encoder's");
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(c.size()));
+  state.counters["MBps"] =
+      benchmark::Counter(double(c.size()) * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+  state.counters["vs_greedy"] = double(out.size()) / double(p.greedy.size());
+}
+BENCHMARK(BM_LzssEncodeThreads)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Per 16384-byte block, as the archive's block method packs members.
 void BM_LzssEncodeBlocks(benchmark::State& state) {

@@ -5,14 +5,20 @@
 #include "db/decode.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace {
 
 constexpr uint8_t kBlank = 0x20;
 constexpr size_t kGroupMaxIn = 17;  // one flag byte and eight two-byte matches
-// Room a group needs for the unchecked path: eight longest matches plus the copy overshoot.
-constexpr size_t kGroupMaxOut = 8 * LZSS_MAX_MATCH + 8;
+// Every item of the unchecked path writes 24 bytes from where it starts (three words, whatever its
+// length): a group needs room for seven longest matches and that.
+constexpr size_t kItemWrite = 24;
+constexpr size_t kGroupMaxOut = 7 * LZSS_MAX_MATCH + kItemWrite;
+// Packed bytes the unchecked path may read from a group's start: a literal copies 24 bytes from
+// where it stands, and the eighth item of a group starts at most 15 bytes on.
+constexpr size_t kGroupReadIn = 15 + kItemWrite;
 
 enum class Stop { NeedInput, Full, Done };
 
@@ -36,55 +42,72 @@ inline size_t copy_checked(uint8_t* dest, size_t out, size_t d, size_t len, size
   return out;
 }
 
+// The unchecked path over whole groups while the packed data holds a group and what its literals
+// read, and the destination has room for a group and what its items write. Every item, literal or
+// match, is three word copies from where its bytes come from (the packed data for a literal, the
+// output for a match), chosen without a branch: the only branch an item takes is the rare one for
+// a match that overlaps itself by less than a word or reaches back before the output (into the
+// blanks). A literal's extra bytes, like a short match's, are overwritten by the items after it or
+// lie past the end of the output, inside the destination.
+void decode_groups(const uint8_t* src, size_t src_len, size_t& pos_io, uint8_t* dest, size_t dest_size,
+                   size_t& out_io) {
+  // Locals: the byte stores below could alias anything reached through a reference.
+  size_t pos = pos_io, out = out_io;
+  while (src_len - pos >= kGroupReadIn && dest_size - out >= kGroupMaxOut && out >= 8) {
+    unsigned flags = src[pos++];
+    for (int item = 0; item < 8; ++item, flags >>= 1) {
+      const size_t literal = flags & 1;
+      const uintptr_t pick = uintptr_t(0) - literal;  // all ones for a literal
+      const unsigned b0 = src[pos], b1 = src[pos + 1];
+      const size_t d = distance(out, b0 | ((b1 & 0xF0u) << 4));
+      const size_t match = (b1 & 0x0Fu) + LZSS_MIN_MATCH;
+      const size_t len = match ^ ((match ^ 1) & pick);
+      uint8_t* o = dest + out;
+      // A match is copied in words when 8 <= d <= out; with out >= 8 that is one comparison, which
+      // a literal (taken as d = 8) always passes.
+      if (((d - 8) & ~pick) > out - 8) [[unlikely]] {
+        if (d == 1)  // a run of one byte (out >= 8, so the byte is there)
+          std::memset(o, o[-1], LZSS_MAX_MATCH);
+        else
+          copy_checked(dest, out, d, len, dest_size);
+      } else {
+        const uintptr_t fromMatch = uintptr_t(o) - d, fromLiteral = uintptr_t(src + pos);
+        const auto* from = reinterpret_cast<const uint8_t*>(fromMatch ^ ((fromMatch ^ fromLiteral) & pick));
+        copy8(o, from);
+        copy8(o + 8, from + 8);
+        copy8(o + 16, from + 16);
+      }
+      out += len;
+      pos += 2 - literal;
+    }
+  }
+  pos_io = pos;
+  out_io = out;
+}
+
 // Decodes from src[pos..src_len) into dest[out..dest_size). Without `final`, only whole groups
 // are decoded while at least 17 packed bytes are available, so a group never straddles a refill.
 Stop decode_run(const uint8_t* src, size_t src_len, size_t& pos, uint8_t* dest, size_t dest_size, size_t& out,
                 bool final) {
   while (src_len - pos >= kGroupMaxIn) {
+    decode_groups(src, src_len, pos, dest, dest_size, out);
+    if (src_len - pos < kGroupMaxIn) break;
+    // A group the unchecked path cannot take (the output's first bytes, or near the end of the
+    // packed data or of the destination): item by item, stopping when the destination is full.
     unsigned flags = src[pos++];
-    if (dest_size - out >= kGroupMaxOut) {
-      for (int bit = 0; bit < 8; ++bit, flags >>= 1) {
-        if (flags & 1) {
-          dest[out++] = src[pos++];
-          continue;
-        }
-        unsigned b0 = src[pos], b1 = src[pos + 1];
-        pos += 2;
-        unsigned p = b0 | ((b1 & 0xF0u) << 4);
-        size_t len = (b1 & 0x0Fu) + LZSS_MIN_MATCH;
-        size_t d = distance(out, p);
-        uint8_t* o = dest + out;
-        if (d <= out) {
-          const uint8_t* s = o - d;
-          if (d >= 8) {
-            copy8(o, s);
-            copy8(o + 8, s + 8);
-            if (len > 16) copy8(o + 16, s + 16);
-          } else if (d == 1) {
-            std::memset(o, s[0], len);
-          } else {
-            for (size_t k = 0; k < len; ++k) o[k] = s[k];
-          }
-          out += len;
-        } else {
-          out = copy_checked(dest, out, d, len, dest_size);
-        }
-      }
-    } else {
-      for (int bit = 0; bit < 8; ++bit, flags >>= 1) {
-        if (out >= dest_size) return Stop::Full;
-        if (flags & 1) {
-          dest[out++] = src[pos++];
-          continue;
-        }
-        unsigned b0 = src[pos], b1 = src[pos + 1];
-        pos += 2;
-        unsigned p = b0 | ((b1 & 0xF0u) << 4);
-        size_t len = (b1 & 0x0Fu) + LZSS_MIN_MATCH;
-        out = copy_checked(dest, out, distance(out, p), len, dest_size);
-      }
+    for (int bit = 0; bit < 8; ++bit, flags >>= 1) {
       if (out >= dest_size) return Stop::Full;
+      if (flags & 1) {
+        dest[out++] = src[pos++];
+        continue;
+      }
+      unsigned b0 = src[pos], b1 = src[pos + 1];
+      pos += 2;
+      unsigned p = b0 | ((b1 & 0xF0u) << 4);
+      size_t len = (b1 & 0x0Fu) + LZSS_MIN_MATCH;
+      out = copy_checked(dest, out, distance(out, p), len, dest_size);
     }
+    if (out >= dest_size) return Stop::Full;
   }
   if (!final) return Stop::NeedInput;
   // The last few packed bytes: item by item, stopping when the packed data is used up (the rest

@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/config.h"
@@ -32,8 +32,10 @@ constexpr const char* TAG = "transfer";
 char listName[INST_PATH_SIZE];
 char line[INST_LINE_SIZE];
 char dest[INST_PATH_SIZE];
-// Each system call moves several blocks: a call costs far more than the bytes it copies. A cancel
-// is polled for, and progress reported, once per block of what each call copied.
+// Each system call moves up to 8 blocks (64 KB): a call costs far more than the bytes of one block,
+// while beyond 64 KB the bytes cost more than the call (a larger call gains nothing measurable and
+// makes Escape wait longer on a slow medium). A cancel is polled for, and progress reported, once
+// per block of what each call copied; a call that fails reports none of its blocks.
 constexpr int COPY_IO_BLOCKS = 8;
 char copyBuffer[COPY_BLOCK_SIZE * COPY_IO_BLOCKS];
 
@@ -43,9 +45,10 @@ enum class Copy { next, cancelled };
 // already there is moved before the copy, or nothing to do at all.
 struct FilePlan {
   std::string backup;  // "" when the destination holds no file
-  bool skip = false;   // a folder stands where the file would go, or the file is named twice
+  bool skip = false;   // a folder stands where the file would go
+  bool same = false;   // the destination is the source itself (the medium's own folder)
 };
-std::map<std::string, FilePlan> filePlans;
+std::unordered_map<std::string, FilePlan> filePlans;
 // Backups of the product's own earlier files, deleted once this run is done.
 std::vector<std::string> runBackups;
 bool movedAside = false;  // the current file's earlier version is at its backup
@@ -104,11 +107,12 @@ Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
   // Opening the destination empties it: a destination that is the source itself (the medium's own
   // folder chosen as the destination) would lose the file, and logging it would let a removal
   // delete the product's original.
-  if (os_same_file(rel, dest)) {
+  // The first pass asked already; a file it did not plan is asked here.
+  const FilePlan* plan = planOf(dest);
+  if (plan ? plan->same : os_same_file(rel, dest)) {
     engineMessage(textOr("ErrSameFile", "s", "A file would be copied onto itself and was skipped:\n%s"), dest);
     return Copy::next;
   }
-  const FilePlan* plan = planOf(dest);
   if (plan && plan->skip) {
     engineMessage(stringFormat("ErrOpenWriteFile", "s", "Cannot open %s for writing."), dest);
     return Copy::next;
@@ -217,19 +221,29 @@ void logAhead(db_file* list) {
           &planned);
       continue;
     }
-    if (kind != 'f' || os_same_file(line + 2, dest)) continue;
-    auto [it, fresh] = filePlans.try_emplace(upperKey(dest));
+    if (kind != 'f') continue;
+    std::string key = upperKey(dest);
+    auto [it, fresh] = filePlans.try_emplace(key);
     FilePlan& plan = it->second;
     if (!fresh) continue;  // named twice: the first copy is the one logged
-    if (os_is_dir(dest)) {  // a folder in the way is never the install's to remove
+    // Nothing is there yet in a folder the install makes (named missing above); elsewhere a new
+    // file costs one question: whether anything is there.
+    const size_t slash = key.rfind('\\');
+    const bool newFolder = slash != std::string::npos && planned.count(key.erase(slash)) != 0;
+    const bool exists = !newFolder && os_access(dest) == 0;
+    if (exists && os_same_file(line + 2, dest)) {
+      plan.same = true;
+      continue;
+    }
+    if (exists && os_is_dir(dest)) {  // a folder in the way is never the install's to remove
       plan.skip = true;
       continue;
     }
-    if (os_access(dest) == 0 && !canBackUp) {  // the same: a file already there is never written over
+    if (exists && !canBackUp) {  // the same: a file already there is never written over
       plan.skip = true;
       continue;
     }
-    if (os_access(dest) == 0) {
+    if (exists) {
       if (!folderLogged && os_access(backupFolder) != 0) uninstLogEntry("MadeDir %s", backupFolder);
       folderLogged = true;
       plan.backup = nextBackup(backupFolder, &counter);

@@ -19,12 +19,15 @@
 #include "assoc/assoc.h"
 #include "db/db.h"
 #include "db/encode.h"
+#include "kit/jobs.h"
 
 namespace {
 
 constexpr size_t kMaxKey = 255;            // a serialised key's length is one byte
 constexpr size_t kMaxPath = DB_MAX_NAME - 2;  // lookups prepend ".\" to a name of at most 259
 constexpr uint64_t kMaxArchive = 0xFFFFFFFFull;
+// Member bytes parsed at once: the parsed items of a batch are held until its members are written.
+constexpr uint64_t kBatchBytes = uint64_t(16) << 20;
 
 struct Item {
   std::string dir;   // "" for the root
@@ -87,33 +90,73 @@ bool normalise(const std::string& in, Item& out, std::string& error) {
   return true;
 }
 
-// Packs `data` with the requested method; sets `method` to what was used (stored when packing
-// does not shrink the member) and fills `packed` (left empty for stored).
-void pack(const std::vector<uint8_t>& data, kit_pack_method want, uint32_t& method, std::vector<uint8_t>& packed) {
+// The packing of one member: the pieces of its LZSS stream (methods lzss and best) and of its
+// 16 KiB blocks (blocks and best), parsed by the tasks of a batch, then laid out by finish().
+struct Packing {
+  const kit_member* src = nullptr;
+  std::vector<lzss_piece> whole;
+  std::vector<lzss_piece> blocks;
+};
+
+// One parse: piece `index` of a member's stream, or block `index` of it (one piece of its own).
+struct Task {
+  Packing* packing;
+  bool block;
+  size_t index;
+};
+
+void addTasks(Packing& p, std::vector<Task>& tasks) {
+  const std::vector<uint8_t>& data = p.src->data;
+  const kit_pack_method want = p.src->method;
+  if (data.empty() || want == kit_pack_method::stored) return;
+  if (want == kit_pack_method::lzss || want == kit_pack_method::best) {
+    p.whole.resize(lzss_piece_count(data.size()));
+    for (size_t i = 0; i < p.whole.size(); ++i) tasks.push_back({&p, false, i});
+  }
+  if (want == kit_pack_method::blocks || want == kit_pack_method::best) {
+    p.blocks.resize((data.size() + DB_BLOCK_SIZE - 1) / DB_BLOCK_SIZE);
+    for (size_t i = 0; i < p.blocks.size(); ++i) tasks.push_back({&p, true, i});
+  }
+}
+
+void runTask(const Task& t) {
+  const std::vector<uint8_t>& data = t.packing->src->data;
+  if (!t.block) {
+    lzss_parse_piece(data.data(), data.size(), t.index, t.packing->whole[t.index]);
+    return;
+  }
+  const size_t at = t.index * DB_BLOCK_SIZE;
+  lzss_parse_piece(data.data() + at, std::min<size_t>(DB_BLOCK_SIZE, data.size() - at), 0, t.packing->blocks[t.index]);
+}
+
+// Lays out a parsed member with the requested method; sets `method` to what was used (stored when
+// packing does not shrink the member) and fills `packed` (left empty for stored). "best" takes the
+// smallest of lzss, blocks and stored.
+void finish(Packing& p, uint32_t& method, std::vector<uint8_t>& packed) {
+  const std::vector<uint8_t>& data = p.src->data;
   packed.clear();
   method = DB_METHOD_STORED;
-  if (data.empty() || want == kit_pack_method::stored) return;
-
-  std::vector<uint8_t> one, blocks;
-  if (want == kit_pack_method::lzss || want == kit_pack_method::best) lzss_encode(data.data(), data.size(), one);
-  if (want == kit_pack_method::blocks || want == kit_pack_method::best) {
-    std::vector<uint8_t> tmp;
-    for (size_t at = 0; at < data.size(); at += DB_BLOCK_SIZE) {
-      size_t n = std::min<size_t>(DB_BLOCK_SIZE, data.size() - at);
-      tmp.clear();
-      lzss_encode(data.data() + at, n, tmp);
-      if (tmp.size() < n) {
-        blocks.push_back(uint8_t(tmp.size() >> 8));
-        blocks.push_back(uint8_t(tmp.size()));
-        blocks.insert(blocks.end(), tmp.begin(), tmp.end());
-      } else {
-        uint32_t h = 0x8000u | uint32_t(n);
-        blocks.push_back(uint8_t(h >> 8));
-        blocks.push_back(uint8_t(h));
-        blocks.insert(blocks.end(), data.begin() + std::ptrdiff_t(at), data.begin() + std::ptrdiff_t(at + n));
-      }
+  std::vector<uint8_t> one, blocks, tmp;
+  lzss_emitter stream;
+  for (const lzss_piece& piece : p.whole) lzss_emit(piece, stream, one);
+  for (size_t i = 0; i < p.blocks.size(); ++i) {
+    const size_t at = i * DB_BLOCK_SIZE, n = std::min<size_t>(DB_BLOCK_SIZE, data.size() - at);
+    tmp.clear();
+    lzss_emitter block;
+    lzss_emit(p.blocks[i], block, tmp);
+    if (tmp.size() < n) {
+      blocks.push_back(uint8_t(tmp.size() >> 8));
+      blocks.push_back(uint8_t(tmp.size()));
+      blocks.insert(blocks.end(), tmp.begin(), tmp.end());
+    } else {
+      uint32_t h = 0x8000u | uint32_t(n);
+      blocks.push_back(uint8_t(h >> 8));
+      blocks.push_back(uint8_t(h));
+      blocks.insert(blocks.end(), data.begin() + std::ptrdiff_t(at), data.begin() + std::ptrdiff_t(at + n));
     }
   }
+  p.whole.clear();
+  p.blocks.clear();
   size_t best = data.size();
   if (!one.empty() && one.size() < best) {
     best = one.size();
@@ -153,7 +196,7 @@ struct Arrays {
 
 }  // namespace
 
-bool kit_build_archive(const std::string& file, const std::vector<kit_member>& members, std::string& error) {
+bool kit_build_archive(const std::string& file, const std::vector<kit_member>& members, std::string& error, int jobs) {
   error.clear();
   if (file.empty()) {
     error = "no archive file name";
@@ -233,7 +276,7 @@ bool kit_build_archive(const std::string& file, const std::vector<kit_member>& m
   }
   arrays.dirs.resize(dirs.size());
   uint64_t offset = dir_size;
-  std::vector<uint8_t> packed;
+  std::vector<std::pair<size_t, const Item*>> written;  // directory and member, in the order written
   for (size_t di = 0; di < dirs.size(); ++di) {
     const Dir& d = dirs[di];
     assoc_array& arr = arrays.dirs[di];
@@ -241,27 +284,47 @@ bool kit_build_archive(const std::string& file, const std::vector<kit_member>& m
       error = "out of memory";
       return false;
     }
-    for (const Item* it : d.items) {
+    for (const Item* it : d.items) written.push_back({di, it});
+  }
+  // Members are parsed a batch at a time, every piece and block of the batch on the threads at
+  // once, and written in order: what is written never depends on the number of threads.
+  std::vector<uint8_t> packed;
+  std::vector<Packing> batch;
+  std::vector<Task> tasks;
+  for (size_t first = 0; first < written.size();) {
+    size_t end = first;
+    uint64_t bytes = 0;
+    while (end < written.size() && (end == first || bytes < kBatchBytes)) bytes += written[end++].second->src->data.size();
+    batch.assign(end - first, Packing{});
+    tasks.clear();
+    for (size_t i = 0; i < batch.size(); ++i) {
+      batch[i].src = written[first + i].second->src;
+      addTasks(batch[i], tasks);
+    }
+    kit_run_jobs(tasks.size(), jobs, [&](size_t i) { runTask(tasks[i]); });
+    for (size_t i = 0; i < batch.size(); ++i) {
+      const auto [di, it] = written[first + i];
       const std::vector<uint8_t>& data = it->src->data;
       uint32_t method = 0;
-      pack(data, it->src->method, method, packed);
-      const std::vector<uint8_t>& bytes = method == DB_METHOD_STORED ? data : packed;
-      if (offset + bytes.size() > kMaxArchive) {
+      finish(batch[i], method, packed);
+      const std::vector<uint8_t>& out = method == DB_METHOD_STORED ? data : packed;
+      if (offset + out.size() > kMaxArchive) {
         error = "archive would exceed 4 GiB (at member \"" + it->src->path + "\")";
         return false;
       }
-      if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), tmp.f) != bytes.size()) return write_fail();
+      if (!out.empty() && std::fwrite(out.data(), 1, out.size(), tmp.f) != out.size()) return write_fail();
       uint8_t entry[16];
       put_be32(entry, method);
       put_be32(entry + 4, uint32_t(offset));
       put_be32(entry + 8, uint32_t(data.size()));
-      put_be32(entry + 12, uint32_t(bytes.size()));
-      if (assoc_insert(&arr, it->name.c_str(), entry) < 0) {
+      put_be32(entry + 12, uint32_t(out.size()));
+      if (assoc_insert(&arrays.dirs[di], it->name.c_str(), entry) < 0) {
         error = "cannot add member \"" + it->src->path + "\" to its directory";
         return false;
       }
-      offset += bytes.size();
+      offset += out.size();
     }
+    first = end;
   }
 
   // The directory, into the space reserved at the start.

@@ -251,6 +251,27 @@ TEST_F(BuildTest, MethodsAndBlockEdges) {
   EXPECT_EQ(b[second + 1], 0x00);
 }
 
+// The packing runs on any number of threads and always writes the same archive: members of every
+// method and size, many small ones and some of several LZSS pieces, in several directories.
+TEST_F(BuildTest, TheArchiveIsTheSameWhateverTheNumberOfThreads) {
+  const kit_pack_method methods[] = {kit_pack_method::best, kit_pack_method::lzss, kit_pack_method::blocks,
+                                    kit_pack_method::stored};
+  std::vector<kit_member> m;
+  for (int i = 0; i < 60; ++i) {
+    const size_t size = i % 10 == 0 ? 150000 + size_t(i) * 9000 : size_t(i) * 700;
+    std::vector<uint8_t> data = i % 7 == 3 ? random_bytes(size, uint32_t(i)) : texty(size, uint32_t(i));
+    m.push_back({"DIR" + std::to_string(i % 4) + "\\M" + std::to_string(i), std::move(data), methods[i % 4]});
+  }
+  std::string err;
+  ASSERT_TRUE(kit_build_archive(file("one.dat"), m, err, 1)) << err;
+  const std::vector<uint8_t> one = read_all(file("one.dat"));
+  for (int jobs : {2, 3, 8}) {
+    const std::string name = "jobs" + std::to_string(jobs) + ".dat";
+    ASSERT_TRUE(kit_build_archive(file(name.c_str()), m, err, jobs)) << err;
+    EXPECT_TRUE(read_all(file(name.c_str())) == one) << jobs << " threads";
+  }
+}
+
 // The same sizes read back through the database library: streams in odd-sized pieces, seeks,
 // and whole-member reads.
 TEST_F(BuildTest, ReadBackThroughTheLibrary) {

@@ -176,4 +176,27 @@ TEST(LzssEncode, MixedContent) {
   round_trip(v);
 }
 
+// A piece's items depend on its bytes and its window alone: pieces parsed in any order (here the
+// last first, each into a record of its own) and laid out in order give lzss_encode's stream, and
+// the stream decodes across every piece boundary.
+TEST(LzssEncode, PiecesParsedInAnyOrderGiveTheSameStream) {
+  std::vector<uint8_t> v = sample_text(LZSS_PIECE_SIZE - 5000);
+  const std::vector<uint8_t> r = random_bytes(9000, 17);  // across the first boundary
+  v.insert(v.end(), r.begin(), r.end());
+  v.insert(v.end(), 70000, 0);
+  const std::vector<uint8_t> period = random_bytes(3000, 19);
+  while (v.size() < 2 * LZSS_PIECE_SIZE + 12345) v.insert(v.end(), period.begin(), period.end());
+  ASSERT_EQ(lzss_piece_count(v.size()), 3u);
+  round_trip(v);
+
+  std::vector<uint8_t> whole;
+  lzss_encode(v.data(), v.size(), whole);
+  std::vector<lzss_piece> pieces(lzss_piece_count(v.size()));
+  for (size_t i = pieces.size(); i-- > 0;) lzss_parse_piece(v.data(), v.size(), i, pieces[i]);
+  std::vector<uint8_t> laid;
+  lzss_emitter emitter;
+  for (const lzss_piece& piece : pieces) lzss_emit(piece, emitter, laid);
+  EXPECT_EQ(laid, whole);
+}
+
 }  // namespace

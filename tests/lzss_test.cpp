@@ -139,6 +139,45 @@ TEST(LzssDamage, NeverWritesPastTheDestination) {
   }
 }
 
+// The memory decoder, whatever path it takes through a stream, gives what the plain ring decoder
+// gives, cut at the destination's size: over streams of every kind of item (literals, matches at
+// every distance, overlapping their own output or reaching into the blanks), cut anywhere.
+TEST(LzssDamage, TheMemoryDecoderAgreesWithTheRingDecoder) {
+  std::mt19937 rng(23);
+  for (int round = 0; round < 150; ++round) {
+    Bytes stream;
+    size_t out = 0;
+    const size_t groups = rng() % 400;
+    const unsigned literalShare = rng() % 9;  // eighths of the items that are literals
+    for (size_t g = 0; g < groups; ++g) {
+      const size_t flagAt = stream.size();
+      stream.push_back(0);
+      for (int bit = 0; bit < 8; ++bit) {
+        if (rng() % 8 < literalShare) {
+          stream[flagAt] = uint8_t(stream[flagAt] | (1u << bit));
+          stream.push_back(uint8_t(rng()));
+          out += 1;
+          continue;
+        }
+        const size_t len = 3 + rng() % 16;
+        const size_t d = rng() % 2 ? 1 + rng() % 24 : 1 + rng() % 4096;
+        const unsigned r = unsigned((LZSS_RING_START + out) & (LZSS_RING_SIZE - 1));
+        const unsigned p = (r - unsigned(d)) & (LZSS_RING_SIZE - 1);
+        stream.push_back(uint8_t(p));
+        stream.push_back(uint8_t(((p >> 4) & 0xF0) | (len - 3)));
+        out += len;
+      }
+    }
+    stream.resize(rng() % (stream.size() + 1));  // cut anywhere, also inside an item
+    const Bytes whole = decode_file(stream);
+    for (size_t cap : {whole.size(), whole.size() + 1 + rng() % 300, size_t(rng() % (whole.size() + 1))}) {
+      const Bytes expect(whole.begin(), whole.begin() + std::ptrdiff_t(std::min(cap, whole.size())));
+      ASSERT_EQ(decode_mem(stream, cap), expect) << "round " << round << ", destination " << cap;
+      ASSERT_EQ(decode_stream(stream, cap), expect) << "round " << round << ", destination " << cap;
+    }
+  }
+}
+
 TEST(LzssDamage, ShortInputIsReported) {
   TempFile t("short");
   FILE* f = std::fopen(t.path.string().c_str(), "w+b");

@@ -244,6 +244,22 @@ TEST_F(SetupkitTest, PackRefusals) {
   EXPECT_FALSE(fs::exists(dir / "x.dat"));
 }
 
+// --jobs chooses the number of threads that pack; the archive is the same for any number.
+TEST_F(SetupkitTest, PackWritesTheSameArchiveOnAnyNumberOfThreads) {
+  make_tree();
+  ASSERT_EQ(kit("pack src -o one.dat --jobs 1").status, 0);
+  ASSERT_EQ(kit("pack src -o three.dat -j 3").status, 0);
+  ASSERT_EQ(kit("pack src -o cores.dat").status, 0);
+  EXPECT_EQ(slurp(dir / "one.dat"), slurp(dir / "three.dat"));
+  EXPECT_EQ(slurp(dir / "one.dat"), slurp(dir / "cores.dat"));
+  for (const char* bad : {"0", "-2", "x", "3x", ""}) {
+    ToolResult r = kit(std::string("pack src -o bad.dat --jobs=") + bad);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_NE(r.err.find("--jobs"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "bad.dat")) << bad;
+  }
+}
+
 }  // namespace
 
 #else

@@ -1,6 +1,6 @@
 // setupkit: authoring tool for the installer's archive database.
 //
-//   setupkit pack DIR -o FILE [--method lzss|stored|blocks]
+//   setupkit pack DIR -o FILE [--method lzss|stored|blocks] [--jobs N]
 //   setupkit list FILE
 //   setupkit extract FILE NAME [-o OUT]
 //   setupkit cat FILE NAME
@@ -26,6 +26,7 @@
 #include "db/db.h"
 #include "db/decode.h"
 #include "kit/build.h"
+#include "kit/jobs.h"
 #include "platform/host/machine.h"
 #include "tools/kit_args.h"
 #include "tools/kit_convert.h"
@@ -36,11 +37,13 @@ namespace fs = std::filesystem;
 namespace {
 
 const KitCommand kPack = {"pack",
-                          "pack DIR -o FILE [--method lzss|stored|blocks]",
+                          "pack DIR -o FILE [--method lzss|stored|blocks] [--jobs N]",
                           "Makes an archive of every file below DIR (member names are the paths relative to DIR).\n"
                           "Without --method each member takes the smallest of one LZSS stream, LZSS blocks and\n"
-                          "stored; with --method it takes that method, or stored when packing does not help.\n",
-                          {{"-o", "--output", true}, {"--method", nullptr, true}}};
+                          "stored; with --method it takes that method, or stored when packing does not help.\n"
+                          "The packing runs on N threads (by default as many as the machine runs at once); the\n"
+                          "archive is the same for any N.\n",
+                          {{"-o", "--output", true}, {"--method", nullptr, true}, {"--jobs", "-j", true}}};
 const KitCommand kList = {
     "list", "list FILE", "Lists every member: method, length, packed length, ratio and name; then a total.\n", {}};
 const KitCommand kExtract = {"extract",
@@ -210,6 +213,15 @@ int cmd_pack(const std::vector<std::string>& args) {
     else
       return kit_usage(kPack, "unknown method '" + *m + "' (lzss, stored or blocks)");
   }
+  int jobs = kit_cores();
+  if (const std::string* j = kit_value(p, "--jobs")) {
+    char* rest = nullptr;
+    errno = 0;
+    const long n = std::strtol(j->c_str(), &rest, 10);
+    if (j->empty() || *rest || errno || n < 1 || n > 256)
+      return kit_usage(kPack, "--jobs takes a number of threads from 1 to 256, not '" + *j + "'");
+    jobs = static_cast<int>(n);
+  }
   const std::string& root = p.pos[0];
   std::error_code ec;
   if (!fs::is_directory(root, ec)) return kit_fail(root, ec ? ec.message() : "not a directory");
@@ -252,7 +264,7 @@ int cmd_pack(const std::vector<std::string>& args) {
   }
 
   std::string err;
-  if (!kit_build_archive(*out, members, err)) return kit_fail(*out, err);
+  if (!kit_build_archive(*out, members, err, jobs)) return kit_fail(*out, err);
   uintmax_t size = fs::file_size(*out, ec);
   std::printf("%s: %zu members, %" PRIu64 " bytes packed into %ju bytes\n", out->c_str(), members.size(), total,
               ec ? uintmax_t(0) : size);

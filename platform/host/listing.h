@@ -21,7 +21,12 @@ void os_host_listing_sync(void);
 // Looks up `name` in host directory `dir`: `name` itself when the directory holds it, else the
 // first entry (in byte order) equal to it without regard to case (ASCII letters); empty when there
 // is none or the directory cannot be read. `dir_st`, when not null, is a stat of `dir` taken since
-// the last sync (saves taking another).
-std::string os_host_match(const std::string& dir, const std::string& name, const struct stat* dir_st);
+// the last sync (saves taking another). `link`, when not null, is set to 1 when the lookup found the
+// entry is a symbolic link, 0 when it found it is not, -1 when it did not look.
+std::string os_host_match(const std::string& dir, const std::string& name, const struct stat* dir_st,
+                          int* link = nullptr);
+// 1 when a listing of host directory `dir` is kept (its lookups of new names need no read), else 0;
+// asks the system nothing.
+int os_host_listed(const std::string& dir);
 // Forgets every cached listing and stops watching their directories (called by os_host_reset).
 void os_host_listing_reset(void);

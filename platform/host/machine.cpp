@@ -87,8 +87,9 @@ std::string chooseRoot() {
 // Looks up one component in host directory `dir` (platform/host/listing.h; `dir_st` a fresh stat of
 // it, or null): the exact name when it exists, else the first (in byte order) entry equal without
 // regard to case; empty when none.
-std::string matchComponent(const std::string& dir, const std::string& name, const struct stat* dir_st = nullptr) {
-  return os_host_match(dir, name, dir_st);
+std::string matchComponent(const std::string& dir, const std::string& name, const struct stat* dir_st = nullptr,
+                           int* link = nullptr) {
+  return os_host_match(dir, name, dir_st, link);
 }
 
 // Host directory of a drive's root, or empty (errno ENOENT) when the drive does not exist.
@@ -136,6 +137,18 @@ std::string mapParts(const std::string& base, const std::vector<std::string>& pa
     for (size_t i = 0; i + 1 < parts.size(); ++i) (key += '\\') += parts[i];
     for (const DirCache& c : dirCache)
       if (c.key == key) {
+        // An entry spelt as asked in a kept directory without a listing (a file read from the
+        // medium, most often) answers with one system call: that it is there proves the
+        // directory is there too.
+        if (!os_host_listed(c.host)) {
+          std::string exact = c.host + "/" + parts.back();
+          struct stat entry;
+          if (lstat(exact.c_str(), &entry) == 0) {
+            if (!S_ISLNK(entry.st_mode)) return exact;
+            errno = EACCES;
+            return std::string();
+          }
+        }
         if (stat(c.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) hit = &c;
         break;
       }
@@ -146,7 +159,8 @@ std::string mapParts(const std::string& base, const std::vector<std::string>& pa
   for (size_t i = cached; i < parts.size(); ++i) {
     const std::string& part = parts[i];
     if (i + 1 == parts.size() && !hit && exact && !key.empty()) rememberDir(key, host);
-    std::string found = missing ? std::string() : matchComponent(host, part, hit ? &st : nullptr);
+    int isLink = -1;  // what the lookup found out, if it looked
+    std::string found = missing ? std::string() : matchComponent(host, part, hit ? &st : nullptr, &isLink);
     if (found.empty()) {
       missing = true;
       found = part;
@@ -156,7 +170,7 @@ std::string mapParts(const std::string& base, const std::vector<std::string>& pa
     // A symbolic link inside the machine or the medium could lead anywhere on the host: no path
     // goes through one.
     struct stat link;
-    if (!missing && lstat(host.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (!missing && (isLink == 1 || (isLink < 0 && lstat(host.c_str(), &link) == 0 && S_ISLNK(link.st_mode)))) {
       errno = EACCES;
       return std::string();
     }
@@ -319,6 +333,12 @@ bool nativePaths = false;
 void os_host_native_paths(int on) { nativePaths = on != 0; }
 
 int os_host_map(const char* path, std::string* host) {
+  char drive = 0;
+  return os_host_map_drive(path, host, &drive, 0);
+}
+
+int os_host_map_drive(const char* path, std::string* host, char* drive, int writing) {
+  *drive = 0;
   if (nativePaths) {
     if (!path || !*path) {
       errno = ENOENT;
@@ -332,6 +352,11 @@ int os_host_map(const char* path, std::string* host) {
   if (!ensure()) return -1;
   WinPath w;
   if (resolve(path, &w) != 0) return -1;
+  *drive = w.drive;
+  if (writing && w.drive == OS_HOST_MEDIUM_DRIVE) {  // the medium is a disc
+    errno = EACCES;
+    return -1;
+  }
   std::string base = driveBase(w.drive);
   if (base.empty()) return -1;
   *host = mapParts(base, w.parts);

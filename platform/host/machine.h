@@ -31,6 +31,10 @@ void os_host_native_paths(int on);
 // Maps a Windows path onto the host path it names (existing components matched without regard to
 // case); 0, or -1 with errno (ENOENT: no such drive or no current directory; EACCES: climbs out).
 int os_host_map(const char* path, std::string* host);
+// os_host_map with the drive letter the path lies on in *drive ('A'..'Z'; 0 for host paths, or when
+// the path cannot be read); with `writing` non-zero, a path on the medium is refused (-1, EACCES)
+// before it is mapped, as every service that writes refuses it.
+int os_host_map_drive(const char* path, std::string* host, char* drive, int writing);
 // The absolute Windows form of a path ("C:\GAMES\FOO": drive upper-case, '\' separators, '.' and
 // '..' resolved, relative paths joined to the current directory); 0 / -1 with errno.
 int os_host_full_path(const char* path, std::string* out);

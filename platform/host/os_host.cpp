@@ -90,12 +90,10 @@ void loadWriteLimits(WriteLimits& w) {
   w.loaded = true;
 }
 
-// Notes a file opened for writing on a drive with a limit.
-void trackWriter(const char* path, int fd) {
-  std::string full;
-  if (fd < 0 || os_host_full_path(path, &full) != 0) return;
-  const int drive = std::toupper(static_cast<unsigned char>(full[0])) - 'A';
-  if (drive < 0 || drive >= 26) return;
+// Notes a file opened for writing on drive `letter` when that drive has a limit.
+void trackWriter(char letter, int fd) {
+  const int drive = letter - 'A';
+  if (fd < 0 || drive < 0 || drive >= 26) return;
   WriteLimits& w = writeLimits();
   std::lock_guard<std::mutex> hold(w.lock);
   loadWriteLimits(w);
@@ -170,7 +168,8 @@ int os_spawn(const char* path, const char* const* argv, int wait) {
 
 int os_open(const char* path, int flags) {
   std::string host;
-  if (((flags & OS_O_WRONLY) && refusedOnMedium(path)) || os_host_map(path, &host) != 0) return -1;
+  char drive = 0;
+  if (os_host_map_drive(path, &host, &drive, flags & OS_O_WRONLY) != 0) return -1;
   int f = O_CLOEXEC | ((flags & OS_O_WRONLY) ? O_WRONLY : O_RDONLY);
   if (flags & OS_O_CREAT) f |= O_CREAT;
   if (flags & OS_O_TRUNC) f |= O_TRUNC;
@@ -178,7 +177,7 @@ int os_open(const char* path, int flags) {
   do {
     fd = open(host.c_str(), f, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (flags & OS_O_WRONLY) trackWriter(path, fd);
+  if (flags & OS_O_WRONLY) trackWriter(drive, fd);
   return fd;
 }
 
