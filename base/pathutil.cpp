@@ -38,7 +38,8 @@ int isFullDrivePath(const char* path) {
 
 int normalizePath(char* path) {
   if (!isFullDrivePath(path)) return 0;
-  std::string out(path, 2);  // "C:"
+  thread_local std::string out;  // kept: no allocation per call once it has grown
+  out.assign(path, 2);           // "C:"
   const char* p = path + 2;
   while (*p) {
     while (*p == '\\' || *p == '/') ++p;
@@ -64,13 +65,12 @@ int joinPath(char* dest, size_t size, const char* left, const char* right) {
   if (!dest || size == 0) return 0;
   dest[0] = '\0';
   if (!left || !right) return 0;
-  size_t l = std::strlen(left);
-  bool sep = l > 0 && left[l - 1] != '\\' && left[l - 1] != '/';
-  int n = std::snprintf(dest, size, sep ? "%s\\%s" : "%s%s", left, right);
-  if (n < 0 || static_cast<size_t>(n) >= size) {
-    dest[0] = '\0';
-    return 0;
-  }
+  const size_t l = std::strlen(left), r = std::strlen(right);
+  const size_t sep = l > 0 && left[l - 1] != '\\' && left[l - 1] != '/' ? 1 : 0;
+  if (l + sep + r >= size) return 0;
+  std::memcpy(dest, left, l);
+  if (sep) dest[l] = '\\';
+  std::memcpy(dest + l + sep, right, r + 1);
   return 1;
 }
 
@@ -81,7 +81,9 @@ int isSafeRelativePath(const char* rel) {
   int depth = 0;
   std::string_view rest(rel);
   while (true) {
-    size_t cut = rest.find_first_of("\\/");
+    size_t cut = 0;
+    while (cut < rest.size() && rest[cut] != '\\' && rest[cut] != '/') ++cut;
+    if (cut == rest.size()) cut = std::string_view::npos;
     std::string_view part = rest.substr(0, cut);
     if (part == "..") {
       if (--depth < 0) return 0;

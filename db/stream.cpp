@@ -352,6 +352,30 @@ char* db_fgets(char* buf, int size, db_file* f) {
   if (!f || !f->in_use || !buf || size <= 0) return nullptr;
   if (is_plain(f)) return std::fgets(buf, size, f->plain);
   int n = 0;
+  // Decoded bytes lie in memory: the run before the next CR or LF is taken at once, and only a
+  // line end goes through db_fgetc's folding.
+  const bool inMemory = is_member(f) && method_of(f) != DB_METHOD_STORED;
+  while (inMemory && n < size - 1 && f->remaining > 0) {
+    if (method_of(f) == DB_METHOD_BLOCKS && f->cursor == f->end && !load_block(f)) break;
+    size_t take = method_of(f) == DB_METHOD_BLOCKS ? size_t(f->end - f->cursor) : f->remaining;
+    if (take > f->remaining) take = f->remaining;
+    if (take > size_t(size - 1 - n)) take = size_t(size - 1 - n);
+    const uint8_t* p = f->cursor;
+    size_t i = 0;
+    while (i < take && p[i] != '\n' && p[i] != '\r') ++i;
+    std::memcpy(buf + n, p, i);
+    n += int(i);
+    f->cursor += i;
+    f->remaining -= uint32_t(i);
+    count_progress(i);
+    if (i == take) continue;
+    const int c = db_fgetc(f);
+    buf[n++] = static_cast<char>(c);
+    if (c == '\n') {
+      buf[n] = 0;
+      return buf;
+    }
+  }
   while (n < size - 1) {
     int c = db_fgetc(f);
     if (c < 0) break;

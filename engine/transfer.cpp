@@ -32,6 +32,10 @@ constexpr const char* TAG = "transfer";
 char listName[INST_PATH_SIZE];
 char line[INST_LINE_SIZE];
 char dest[INST_PATH_SIZE];
+// The medium's folder (the current directory when the copy starts) and the full path of the file
+// read: one lookup of the current directory per install, not one per file.
+char sourceDir[INST_PATH_SIZE];
+char source[INST_PATH_SIZE];
 // Each system call moves up to 8 blocks (64 KB): a call costs far more than the bytes of one block,
 // while beyond 64 KB the bytes cost more than the call (a larger call gains nothing measurable and
 // makes Escape wait longer on a slow medium). A cancel is polled for, and progress reported, once
@@ -60,7 +64,10 @@ std::string upperKey(const char* path) {
 }
 
 const FilePlan* planOf(const char* path) {
-  auto it = filePlans.find(upperKey(path));
+  static std::string key;  // kept: no allocation per file
+  key.assign(path);
+  for (char& c : key) c = c >= 'a' && c <= 'z' ? char(c - 32) : c;
+  auto it = filePlans.find(key);
   return it == filePlans.end() ? nullptr : &it->second;
 }
 
@@ -101,15 +108,15 @@ Copy writeFailed(int in, int out, int err) {
   return full ? Copy::cancelled : Copy::next;
 }
 
-// Copies the medium's file `rel` to `dest`, polling for a cancel once per block of what was copied.
-// The log named the destination before this call.
-Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
+// Copies the medium's file `rel` (at `source`) to `dest`, polling for a cancel once per block of
+// what was copied. The log named the destination before this call.
+Copy copyFile(const char* rel, const char* source, uint64_t& totalWritten, uint64_t typeSize) {
   // Opening the destination empties it: a destination that is the source itself (the medium's own
   // folder chosen as the destination) would lose the file, and logging it would let a removal
   // delete the product's original.
   // The first pass asked already; a file it did not plan is asked here.
   const FilePlan* plan = planOf(dest);
-  if (plan ? plan->same : os_same_file(rel, dest)) {
+  if (plan ? plan->same : os_same_file(source, dest)) {
     engineMessage(textOr("ErrSameFile", "s", "A file would be copied onto itself and was skipped:\n%s"), dest);
     return Copy::next;
   }
@@ -118,7 +125,7 @@ Copy copyFile(const char* rel, uint64_t& totalWritten, uint64_t typeSize) {
     return Copy::next;
   }
   // The source first: a file that cannot be read leaves the destination as it was.
-  int in = os_open(rel, OS_O_RDONLY);
+  int in = os_open(source, OS_O_RDONLY);
   if (in < 0) {
     engineMessage(stringFormat("ErrReadFile", "s", "Cannot read %s."), rel);
     fileSkipped();
@@ -207,6 +214,7 @@ void logAhead(db_file* list) {
   const bool canBackUp = joinPath(backupFolder, sizeof backupFolder, destPath, "uninst.bak");
   bool folderLogged = false;
   int counter = 0;
+  uninstBatch(1);  // nothing is made before the pass ends with the log durable
   while (int got = readListLine(list, line, sizeof line)) {
     if (got < 0) continue;
     const char kind = lineTarget(line);
@@ -258,6 +266,7 @@ void logAhead(db_file* list) {
     }
     uninstLogEntry("Copied %s", dest);
   }
+  uninstBatch(0);
   uninstSync();
   if (folderLogged && os_access(backupFolder) != 0 && os_mkdir(backupFolder) != 0)
     debug_printf("Cannot make the backup folder %s\n", backupFolder);
@@ -306,6 +315,7 @@ void transferFiles(void) {
   // nothing the log does not name; an entry whose file was never made costs the removal nothing.
   logAhead(list);
   db_fclose(list);
+  if (os_getcwd(sourceDir, sizeof sourceDir) != 0) sourceDir[0] = '\0';
   list = db_fopen(listName, "rt");
   if (!list) {
     engineMessage("%s", getString("ErrFileList"));
@@ -334,7 +344,8 @@ void transferFiles(void) {
       if (!createDirUnlogged(dest)) engineMessage(stringFormat("ErrCreateDir", "s", "Cannot create the directory %s."), dest);
       continue;
     }
-    if (copyFile(rel, totalWritten, typeSize) == Copy::cancelled) {
+    if (!sourceDir[0] || !joinPath(source, sizeof source, sourceDir, rel)) std::snprintf(source, sizeof source, "%s", rel);
+    if (copyFile(rel, source, totalWritten, typeSize) == Copy::cancelled) {
       db_fclose(list);
       currentState = 1;
       return;

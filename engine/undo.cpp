@@ -322,6 +322,11 @@ int vluParseLog(const char* text, size_t size, const char* logPath, const char* 
       continue;
     }
     if (line == kEnd) break;
+    if (!nl) {  // a last line without its end was cut by a kill: it may name another path
+      debug_printf("vluninst: line %d is cut and skipped: %.80s\n", lineNo, line.c_str());
+      ++plan->skipped;
+      break;
+    }
     if (line == UNINST_RUN_MARKER) {
       plan->runStart = int(entries.size());
       unpaired.clear();

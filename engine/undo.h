@@ -50,7 +50,8 @@ enum { VLU_ALL_REMOVED = 0, VLU_NOTHING_REMOVED = 1, VLU_PARTIAL = 2 };
 // Parses the text of a log found at logPath, given the Programs folder; 1 with the plan filled,
 // or 0 for a damaged log (no "-- Log Begin --" line, a NUL byte, a line longer than an entry can
 // be, a log path that is not a full path on a drive), with an empty plan. Refused entry lines are
-// counted in `skipped` and written to the debug channel.
+// counted in `skipped` and written to the debug channel; so is a last line without its line feed
+// (cut by a kill while written: it may name another path).
 int vluParseLog(const char* text, size_t size, const char* logPath, const char* programs, VluPlan* plan);
 // Reads the log at logPath (the Programs folder from the registry) and parses it; 1 or 0 as
 // vluParseLog, also 0 when the file cannot be read.

@@ -205,6 +205,14 @@ TEST_F(Streams, TextModeFoldsCrLf) {
     ASSERT_NE(db_fgets(line, sizeof line, f), nullptr);
     EXPECT_STREQ(line, "xxxxxxxxxx\n");
     EXPECT_EQ(db_ftell(f), 12);  // CR LF counts as two consumed bytes
+    // Read line by line with buffers of every size class, the whole member comes out folded.
+    for (int size : {2, 7, 64, 20000}) {
+      db_rewind(f);
+      std::vector<char> part(static_cast<size_t>(size));
+      std::string lines;
+      while (db_fgets(part.data(), size, f)) lines += part.data();
+      EXPECT_EQ(lines, folded) << size;
+    }
     db_fclose(f);
 
     f = db_fopen(name.c_str(), "rb");

@@ -112,6 +112,23 @@ TEST_F(Uninstaller, HostileLinesAreSkippedAndWhatTheyNameSurvives) {
   EXPECT_FALSE(fs::exists(host(dest)));
 }
 
+// A kill while the log was written can leave its last line cut, naming another path (here the
+// user's file "read", where the line was to name "readme.txt"): that line is skipped.
+TEST_F(Uninstaller, ALastLineCutByAKillIsSkipped) {
+  installSample();
+  put(host(dest) + "/read", "mine");
+  std::string text = slurp(host(dest + "\\uninst.log"));
+  text.erase(text.find("-- Log End--"));
+  put(host(dest + "\\uninst.log"), text + "Copied " + dest + "\\read");
+  VluPlan plan;
+  ASSERT_EQ(vluReadPlan((dest + "\\uninst.log").c_str(), &plan), 1);
+  EXPECT_EQ(plan.skipped, 1);
+  EXPECT_EQ(vluRemove(&plan, nullptr, nullptr), VLU_PARTIAL);
+  vluFreePlan(&plan);
+  EXPECT_EQ(slurp(host(dest) + "/read"), "mine");
+  EXPECT_FALSE(fs::exists(host(dest + "\\game.exe")));
+}
+
 // Lines naming another product's keys and shortcut, or a log at a drive root that is not the
 // installer's running log: the uninstaller removes only what is still this install's and keeps
 // the rest, marked as no longer the install's.

@@ -7,6 +7,7 @@
 // spelling it was given. Nothing outside ROOT is ever named, except the medium (drive Z:).
 #include "platform/host/machine.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/host/listing.h"
@@ -127,7 +129,12 @@ void rememberDir(const std::string& key, const std::string& host) {
   dirCacheNext = (dirCacheNext + 1) % DIR_CACHE_SIZE;
 }
 
-std::string mapParts(const std::string& base, const std::vector<std::string>& parts) {
+// The host path of `parts` under `base`. With `fd`, the file is about to be opened with open(2)
+// flags `oflags`: where the directory is kept without a listing, the open of the entry spelt as
+// asked is the lookup, and its descriptor (or -1 with errno, for any failure but a missing entry)
+// goes into *fd; else *fd stays -2.
+std::string mapParts(const std::string& base, const std::vector<std::string>& parts, int oflags = 0,
+                     int* fd = nullptr) {
   os_host_listing_sync();
   std::string key;
   const DirCache* hit = nullptr;
@@ -142,8 +149,20 @@ std::string mapParts(const std::string& base, const std::vector<std::string>& pa
         // directory is there too.
         if (!os_host_listed(c.host)) {
           std::string exact = c.host + "/" + parts.back();
+          if (fd) {
+            // Without O_CREAT: a name not there yet needs the case-blind lookup below.
+            int f;
+            do {
+              f = open(exact.c_str(), (oflags & ~O_CREAT) | O_NOFOLLOW, 0666);
+            } while (f < 0 && errno == EINTR);
+            if (f >= 0 || (errno != ENOENT && errno != ENOTDIR)) {
+              if (f < 0 && errno == ELOOP) errno = EACCES;  // a symbolic link
+              *fd = f;
+              return exact;
+            }
+          }
           struct stat entry;
-          if (lstat(exact.c_str(), &entry) == 0) {
+          if (!fd && lstat(exact.c_str(), &entry) == 0) {
             if (!S_ISLNK(entry.st_mode)) return exact;
             errno = EACCES;
             return std::string();
@@ -227,24 +246,24 @@ int resolve(const char* path, WinPath* out) {
     errno = ENOENT;
     return -1;
   }
-  std::string p(path);
-  for (char& c : p)
-    if (c == '/') c = '\\';
+  const std::string_view p(path);
+  auto isSep = [](char c) { return c == '\\' || c == '/'; };
   size_t i = 0;
   WinPath w;
+  w.parts.reserve(16);
   if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
     char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])));
     i = 2;
     WinPath cwd;
-    if (p.size() > 2 && p[2] == '\\') {
+    if (p.size() > 2 && isSep(p[2])) {
       w.drive = drive;
     } else if (currentDir(&cwd) && cwd.drive == drive) {
       w = cwd;  // "C:FOO": relative to the current directory when it is on that drive
     } else {
       w.drive = drive;
     }
-  } else if (p[0] == '\\') {
-    if (p.size() > 1 && p[1] == '\\') {  // network names are not part of this machine
+  } else if (isSep(p[0])) {
+    if (p.size() > 1 && isSep(p[1])) {  // network names are not part of this machine
       errno = EACCES;
       return -1;
     }
@@ -254,9 +273,9 @@ int resolve(const char* path, WinPath* out) {
     return -1;
   }
   while (i <= p.size()) {
-    size_t j = p.find('\\', i);
-    if (j == std::string::npos) j = p.size();
-    std::string part = p.substr(i, j - i);
+    size_t j = i;
+    while (j < p.size() && !isSep(p[j])) ++j;
+    const std::string_view part = p.substr(i, j - i);
     if (part == "..") {
       if (w.parts.empty()) {
         errno = EACCES;
@@ -264,7 +283,7 @@ int resolve(const char* path, WinPath* out) {
       }
       w.parts.pop_back();
     } else if (!part.empty() && part != ".") {
-      w.parts.push_back(part);
+      w.parts.emplace_back(part);
     }
     i = j + 1;
   }
@@ -337,7 +356,9 @@ int os_host_map(const char* path, std::string* host) {
   return os_host_map_drive(path, host, &drive, 0);
 }
 
-int os_host_map_drive(const char* path, std::string* host, char* drive, int writing) {
+namespace {
+
+int mapDrive(const char* path, std::string* host, char* drive, int writing, int oflags, int* fd) {
   *drive = 0;
   if (nativePaths) {
     if (!path || !*path) {
@@ -359,8 +380,19 @@ int os_host_map_drive(const char* path, std::string* host, char* drive, int writ
   }
   std::string base = driveBase(w.drive);
   if (base.empty()) return -1;
-  *host = mapParts(base, w.parts);
+  *host = mapParts(base, w.parts, oflags, fd);
   return host->empty() ? -1 : 0;
+}
+
+}  // namespace
+
+int os_host_map_drive(const char* path, std::string* host, char* drive, int writing) {
+  return mapDrive(path, host, drive, writing, 0, nullptr);
+}
+
+int os_host_map_open(const char* path, std::string* host, char* drive, int oflags, int* fd) {
+  *fd = -2;
+  return mapDrive(path, host, drive, (oflags & O_ACCMODE) != O_RDONLY, oflags, fd);
 }
 
 int os_host_on_medium(const char* path) {

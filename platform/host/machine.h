@@ -35,6 +35,11 @@ int os_host_map(const char* path, std::string* host);
 // the path cannot be read); with `writing` non-zero, a path on the medium is refused (-1, EACCES)
 // before it is mapped, as every service that writes refuses it.
 int os_host_map_drive(const char* path, std::string* host, char* drive, int writing);
+// os_host_map_drive for a file about to be opened with open(2) flags `oflags` (writing when they
+// ask for it): where a file spelt as asked lies in a directory mapped just before, the open is the
+// lookup, and *fd is its descriptor, or -1 with errno when it failed; else *fd is -2 and the caller
+// opens *host.
+int os_host_map_open(const char* path, std::string* host, char* drive, int oflags, int* fd);
 // The absolute Windows form of a path ("C:\GAMES\FOO": drive upper-case, '\' separators, '.' and
 // '..' resolved, relative paths joined to the current directory); 0 / -1 with errno.
 int os_host_full_path(const char* path, std::string* out);

@@ -169,14 +169,16 @@ int os_spawn(const char* path, const char* const* argv, int wait) {
 int os_open(const char* path, int flags) {
   std::string host;
   char drive = 0;
-  if (os_host_map_drive(path, &host, &drive, flags & OS_O_WRONLY) != 0) return -1;
   int f = O_CLOEXEC | ((flags & OS_O_WRONLY) ? O_WRONLY : O_RDONLY);
   if (flags & OS_O_CREAT) f |= O_CREAT;
   if (flags & OS_O_TRUNC) f |= O_TRUNC;
-  int fd;
-  do {
-    fd = open(host.c_str(), f, 0666);
-  } while (fd < 0 && errno == EINTR);
+  int fd = -2;
+  if (os_host_map_open(path, &host, &drive, f, &fd) != 0) return -1;
+  if (fd == -2) {
+    do {
+      fd = open(host.c_str(), f, 0666);
+    } while (fd < 0 && errno == EINTR);
+  }
   if (flags & OS_O_WRONLY) trackWriter(drive, fd);
   return fd;
 }
