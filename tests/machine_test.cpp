@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "machine_util.h"
@@ -70,6 +71,18 @@ TEST_F(Machine, RepeatedLookupsInOneDirectoryFollowChanges) {
   fs::create_directories(root / "C" / "Game" / "DATA");
   EXPECT_EQ(mapped("C:\\Game\\DATA\\e.bin"), r + "/C/Game/DATA/e.bin");
   EXPECT_EQ(mapped("C:\\Game\\Data\\f.bin"), r + "/C/Game/DATA/f.bin");  // first variant in byte order
+  // A folder on the way to a listed one moved away and another put in its place, holding a case
+  // variant: the lookup answers for the folder the path names now.
+  for (const char* moved : {"Up/Mid", "Up"}) {
+    fs::create_directories(root / "C" / "Up" / "Mid" / "Low");
+    EXPECT_EQ(mapped("C:\\Up\\Mid\\Low\\g.bin"), r + "/C/Up/Mid/Low/g.bin");
+    fs::rename(root / "C" / moved, root / "C" / "Old");
+    fs::create_directories(root / "C" / "Up" / "Mid" / "Low");
+    std::ofstream(root / "C" / "Up" / "Mid" / "Low" / "G.BIN") << "new";
+    EXPECT_EQ(mapped("C:\\Up\\Mid\\Low\\g.bin"), r + "/C/Up/Mid/Low/G.BIN") << moved;
+    fs::remove_all(root / "C" / "Up");
+    fs::remove_all(root / "C" / "Old");
+  }
 }
 
 TEST_F(Machine, PathsCannotClimbOutOfTheirDrive) {

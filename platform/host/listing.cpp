@@ -50,9 +50,7 @@ bool better(const std::string& candidate, const std::string& best, const std::st
 
 struct Listing {
   std::string dir;  // the host path it was read through
-  dev_t dev = 0;
-  ino_t ino = 0;
-  int wd = -1;  // its watch
+  std::vector<int> chain;  // the watches of each directory from "/" down to it (its own last)
   unsigned long lastUse = 0;
   // Folded name -> every spelling in the directory, in byte order (nearly always one).
   std::unordered_map<std::string, std::vector<std::string>> names;
@@ -114,19 +112,47 @@ unsigned long useClock = 0;
 int notifyFd = -1;
 bool notifyBroken = false;  // no notices on this host: every lookup reads the directory
 
-void unwatch(size_t i, bool removeWatch) {
-  if (removeWatch && notifyFd >= 0) inotify_rm_watch(notifyFd, listings[i].wd);
+constexpr uint32_t kSelfMask = IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_MASK_ADD;
+constexpr uint32_t kListMask = kSelfMask | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+
+// Watches shared by the listings: a listed directory's own, and each directory on its path (one
+// inode, one watch, whatever role). A watch goes once no listing relies on it.
+struct Watch {
+  std::string path;  // the host path it was set through
+  int refs = 0;
+};
+std::unordered_map<int, Watch> watches;
+std::unordered_map<std::string, int> watchOfPath;
+
+void release(int wd) {
+  auto it = watches.find(wd);
+  if (it == watches.end() || --it->second.refs > 0) return;
+  inotify_rm_watch(notifyFd, wd);  // one the system already ended answers EINVAL, harmlessly
+  watchOfPath.erase(it->second.path);
+  watches.erase(it);
+}
+
+void hold(int wd, const std::string& path) {
+  Watch& w = watches[wd];
+  if (w.refs++ == 0) {
+    w.path = path;
+    watchOfPath[path] = wd;
+  }
+}
+
+void unwatch(size_t i) {
+  for (int wd : listings[i].chain) release(wd);
   if (i + 1 != listings.size()) listings[i] = std::move(listings.back());
   listings.pop_back();
 }
 
 void forgetAll() {
-  while (!listings.empty()) unwatch(listings.size() - 1, true);
+  while (!listings.empty()) unwatch(listings.size() - 1);
 }
 
 Listing* byWatch(int wd) {
   for (Listing& l : listings)
-    if (l.wd == wd) return &l;
+    if (!l.chain.empty() && l.chain.back() == wd) return &l;
   return nullptr;
 }
 
@@ -135,14 +161,14 @@ void apply(const inotify_event& e) {
     forgetAll();
     return;
   }
-  Listing* l = byWatch(e.wd);
-  if (!l) return;  // a watch already given up
-  size_t i = static_cast<size_t>(l - listings.data());
   if (e.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT | IN_IGNORED)) {
-    unwatch(i, !(e.mask & IN_IGNORED));
+    // The directory, or one on the way to it, is gone or elsewhere: its path names another now.
+    for (size_t i = listings.size(); i-- > 0;)
+      if (std::find(listings[i].chain.begin(), listings[i].chain.end(), e.wd) != listings[i].chain.end()) unwatch(i);
     return;
   }
-  if (e.len == 0) return;
+  Listing* l = byWatch(e.wd);
+  if (!l || e.len == 0) return;  // a watch on the way to a listed directory only, or no name
   std::string name(e.name);  // padded with NULs
   if (e.mask & (IN_CREATE | IN_MOVED_TO)) l->add(name);
   if (e.mask & (IN_DELETE | IN_MOVED_FROM)) l->drop(name);
@@ -170,9 +196,9 @@ void drain() {
   }
 }
 
-// The cached listing of `dir` when it still names the directory read (`known`: a stat of it, or
-// null); null when there is none or it is stale.
-Listing* current(const std::string& dir, const struct stat* known) {
+// The cached listing of `dir`, or null. Every directory on its path is watched for its own move
+// or removal, so once the notices are applied a listing still there is one its path names.
+Listing* current(const std::string& dir) {
   auto named = [&dir]() -> Listing* {
     for (Listing& l : listings)
       if (l.dir == dir) return &l;
@@ -182,59 +208,91 @@ Listing* current(const std::string& dir, const struct stat* known) {
   if (unsynced) drain();  // once per sync, and only when a listing is asked for
   Listing* l = named();
   if (!l) return nullptr;
-  struct stat own;
-  const struct stat* st = known;
-  if (!st && stat(dir.c_str(), &own) == 0) st = &own;
-  if (!st || st->st_dev != l->dev || st->st_ino != l->ino) {
-    unwatch(static_cast<size_t>(l - listings.data()), true);  // the path names another directory now
-    return nullptr;
-  }
   l->lastUse = ++useClock;
   return l;
 }
 
-// Reads `dir` under a new watch, keeps the listing (evicting the least recently used one) and
-// answers for `name`; without a watch it only answers.
+// Watches directory `fd` (read through `dir`) and every directory on the way to it, into
+// `chain` (the path's first directory first, its own last); false when one cannot be watched, or
+// when `dir` no longer names `fd`'s directory once all are set.
+bool watchChain(int fd, const std::string& dir, std::vector<int>* chain) {
+  struct stat opened, named;
+  if (dir.empty() || dir[0] != '/' || fstat(fd, &opened) != 0) return false;
+  std::vector<std::pair<int, std::string>> taken;  // its own first, then each one above to "/"
+  bool whole = true;
+  for (size_t cut = dir.size();;) {
+    const std::string path = cut == 0 ? std::string("/") : dir.substr(0, cut);
+    int wd;
+    if (cut == dir.size()) {
+      const std::string self = "/proc/self/fd/" + std::to_string(fd);  // the very directory read
+      wd = inotify_add_watch(notifyFd, self.c_str(), kListMask);
+    } else if (auto known = watchOfPath.find(path); known != watchOfPath.end()) {
+      wd = known->second;  // watched, and no notice says it moved: the path still names it
+    } else {
+      wd = inotify_add_watch(notifyFd, path.c_str(), kSelfMask);
+    }
+    if (wd < 0) {
+      whole = false;
+      break;
+    }
+    taken.emplace_back(wd, path);
+    if (cut == 0) break;
+    cut = dir.rfind('/', cut - 1);
+  }
+  if (!whole) {
+    for (const auto& [wd, path] : taken)
+      if (!watches.count(wd)) inotify_rm_watch(notifyFd, wd);
+    return false;
+  }
+  chain->clear();
+  for (size_t i = taken.size(); i-- > 0;) {
+    hold(taken[i].first, taken[i].second);
+    chain->push_back(taken[i].first);
+  }
+  if (stat(dir.c_str(), &named) != 0 || named.st_dev != opened.st_dev || named.st_ino != opened.st_ino) {
+    for (int wd : *chain) release(wd);
+    chain->clear();
+    return false;
+  }
+  return true;
+}
+
+// Reads `dir` under new watches, keeps the listing (evicting the least recently used one) and
+// answers for `name`; without watches it only answers.
 std::string readWatched(const std::string& dir, const std::string& name) {
   int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return {};
-  struct stat st;
   if (!notifyBroken && notifyFd < 0) {
     notifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     notifyBroken = notifyFd < 0;
   }
-  int wd = -1;
-  if (notifyFd >= 0 && fstat(fd, &st) == 0) {
-    drain();  // notices of watches given up must not reach a listing that reuses their number
-    std::string self = "/proc/self/fd/" + std::to_string(fd);
-    wd = inotify_add_watch(
-        notifyFd, self.c_str(),
-        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
-  }
   std::string best;
-  if (wd < 0) {
+  Listing l;
+  if (notifyFd >= 0) {
+    drain();  // notices of watches given up must not reach a listing that reuses their number
+    // The same directory reached through another path shares the watch: the newer listing takes it.
+    for (size_t i = listings.size(); i-- > 0;)
+      if (listings[i].dir == dir) unwatch(i);
+  }
+  if (notifyFd < 0 || !watchChain(fd, dir, &l.chain)) {
     readAll(fd, name, &best, nullptr);
     return best;
   }
-  // The same directory reached through another path shares the watch: the newer listing takes it.
   for (size_t i = listings.size(); i-- > 0;)
-    if (listings[i].wd == wd || listings[i].dir == dir) unwatch(i, listings[i].wd != wd);
+    if (listings[i].chain.back() == l.chain.back()) unwatch(i);
   if (listings.size() >= MAX_LISTINGS) {
     size_t oldest = 0;
     for (size_t i = 1; i < listings.size(); ++i)
       if (listings[i].lastUse < listings[oldest].lastUse) oldest = i;
-    unwatch(oldest, true);
+    unwatch(oldest);
   }
-  Listing l;
   l.dir = dir;
-  l.dev = st.st_dev;
-  l.ino = st.st_ino;
-  l.wd = wd;
   l.lastUse = ++useClock;
-  if (readAll(fd, name, &best, &l))
+  if (readAll(fd, name, &best, &l)) {
     listings.push_back(std::move(l));
-  else
-    inotify_rm_watch(notifyFd, wd);  // a listing cut short is no listing
+  } else {
+    for (int wd : l.chain) release(wd);  // a listing cut short is no listing
+  }
   return best;
 }
 
@@ -242,7 +300,7 @@ std::string readWatched(const std::string& dir, const std::string& name) {
 
 void forgetAll() {}
 void drain() {}
-Listing* current(const std::string&, const struct stat*) { return nullptr; }
+Listing* current(const std::string&) { return nullptr; }
 std::string readWatched(const std::string& dir, const std::string& name) {
   std::string best;
   int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -256,9 +314,9 @@ std::string readWatched(const std::string& dir, const std::string& name) {
 
 void os_host_listing_sync(void) { unsynced = true; }
 
-std::string os_host_match(const std::string& dir, const std::string& name, const struct stat* dir_st, int* link) {
+std::string os_host_match(const std::string& dir, const std::string& name, int* link) {
   if (link) *link = -1;
-  if (const Listing* l = current(dir, dir_st)) return l->match(name);
+  if (const Listing* l = current(dir)) return l->match(name);
   struct stat st;
   if (lstat((dir + "/" + name).c_str(), &st) == 0) {
     if (link) *link = S_ISLNK(st.st_mode) ? 1 : 0;
@@ -267,11 +325,7 @@ std::string os_host_match(const std::string& dir, const std::string& name, const
   return readWatched(dir, name);
 }
 
-int os_host_listed(const std::string& dir) {
-  for (const Listing& l : listings)
-    if (l.dir == dir) return 1;
-  return 0;
-}
+int os_host_listed(const std::string& dir) { return current(dir) ? 1 : 0; }
 
 void os_host_listing_reset(void) {
   forgetAll();

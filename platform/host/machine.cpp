@@ -86,12 +86,10 @@ std::string chooseRoot() {
   return canonical(root);
 }
 
-// Looks up one component in host directory `dir` (platform/host/listing.h; `dir_st` a fresh stat of
-// it, or null): the exact name when it exists, else the first (in byte order) entry equal without
-// regard to case; empty when none.
-std::string matchComponent(const std::string& dir, const std::string& name, const struct stat* dir_st = nullptr,
-                           int* link = nullptr) {
-  return os_host_match(dir, name, dir_st, link);
+// Looks up one component in host directory `dir` (platform/host/listing.h): the exact name when it
+// exists, else the first (in byte order) entry equal without regard to case; empty when none.
+std::string matchComponent(const std::string& dir, const std::string& name, int* link = nullptr) {
+  return os_host_match(dir, name, link);
 }
 
 // Host directory of a drive's root, or empty (errno ENOENT) when the drive does not exist.
@@ -168,7 +166,8 @@ std::string mapParts(const std::string& base, const std::vector<std::string>& pa
             return std::string();
           }
         }
-        if (stat(c.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) hit = &c;
+        // A listed directory is still there and still this path's (listing.h); another is asked.
+        if (os_host_listed(c.host) || (stat(c.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) hit = &c;
         break;
       }
   }
@@ -179,7 +178,7 @@ std::string mapParts(const std::string& base, const std::vector<std::string>& pa
     const std::string& part = parts[i];
     if (i + 1 == parts.size() && !hit && exact && !key.empty()) rememberDir(key, host);
     int isLink = -1;  // what the lookup found out, if it looked
-    std::string found = missing ? std::string() : matchComponent(host, part, hit ? &st : nullptr, &isLink);
+    std::string found = missing ? std::string() : matchComponent(host, part, &isLink);
     if (found.empty()) {
       missing = true;
       found = part;
