@@ -30,6 +30,7 @@
 #include "vrk/winmain.h"
 
 int runExternals = 0;
+int setupFailed = 0;
 // The panel functions (install, installing, finish); a null entry counts as a panel that
 // returned 0.
 panel_fn panels[NUM_PANELS] = {panelInstall, panelInstalling, panelFinish};
@@ -295,5 +296,5 @@ int vrk_main(int argc, char** argv) {
   initWidgets();
   doInstall();
   cleanup();
-  return 0;
+  return setupFailed;
 }

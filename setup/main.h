@@ -16,12 +16,14 @@ typedef int (*panel_fn)(void);
 typedef int (*main_spawn_fn)(const char* path, const char* const* argv, int wait);
 
 extern int runExternals;                 // 1: clean-up starts the "End" programs
+extern int setupFailed;                  // 1: setup could not offer an install (its exit status)
 extern panel_fn panels[NUM_PANELS];      // choose, install, finish; a null entry counts as result 0
 extern const char* errInitDbStr;
 extern main_spawn_fn mainSpawn;          // program start used by runExternal (os_spawn by default)
 
-// Application entry; arguments unused. Returns 0; a script that names no install type, or a font
-// setup cannot start without (missing or damaged), ends the process with status 1 after a message.
+// Application entry; arguments unused. Returns setupFailed (0, or 1 when the install panel could not
+// be shown); a script that names no install type, or a font setup cannot start without (missing
+// or damaged), ends the process with status 1 after a message.
 int vrk_main(int argc, char** argv);
 // Registers the allocation wrappers and opens "install.dat"; 1, or 0 when it cannot be opened.
 int openDatabase(void);

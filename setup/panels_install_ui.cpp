@@ -12,6 +12,7 @@
 #include "toolkit/controls.h"
 #include "base/format.h"
 #include "setup/instlib.h"
+#include "setup/main.h"
 #include "engine/instutil.h"
 #include "setup/panels.h"
 #include "base/pathutil.h"
@@ -197,7 +198,8 @@ int panelInstall(void) {
     // Without the panel there is no destination to install to: the installer ends here.
     debug_printf("Install panel %d x %d cannot be made\n", kPanelWidth, height);
     sprintfBox("%s", textOr("ErrPanel", "", "The installation panel cannot be shown."));
-    return 1;
+    setupFailed = 1;
+    return PANEL_QUIT;
   }
   pushWindow("InstallPanel");
   initControls();

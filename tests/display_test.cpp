@@ -373,6 +373,7 @@ TEST(Entry, SecondInstanceEndsSilently) {
   static int argc_seen;
   EXPECT_EQ(VRK95_WinMain("x y", 1, [](int argc, char**) { return argc_seen = argc; }), 1);
   EXPECT_EQ(argc_seen, 3);
+  EXPECT_EQ(VRK95_app_status, 3);  // what the program returned is the process's status
   EXPECT_EQ(VRK95_isActive, 1);
   intptr_t again = -1;
   EXPECT_EQ(plat_guard_acquire("VRK95MUTEX", &again), 1);  // released after the program ended

@@ -6,4 +6,7 @@
 
 int vrk_main(int argc, char** argv);
 
-int plat_program_entry(const char* cmdline, int show) { return VRK95_WinMain(cmdline, show, vrk_main) ? 0 : 1; }
+// The process ends with vrk_main's value, or 1 when start-up stopped before it ran.
+int plat_program_entry(const char* cmdline, int show) {
+  return VRK95_WinMain(cmdline, show, vrk_main) ? VRK95_app_status : 1;
+}

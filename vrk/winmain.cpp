@@ -15,6 +15,7 @@ intptr_t VRK95_mutex = -1;
 char VRK95_title[256] = {};
 const char* VRK95_lpszCmdLine = nullptr;
 int VRK95_nCmdShow = 0;
+int VRK95_app_status = 0;
 void (*VRK95_hook_input_func)(int on) = nullptr;
 void (*VRK95_exit_func)(void) = nullptr;
 
@@ -94,7 +95,7 @@ int VRK95_WinMain(const char* cmdline, int show, vrk_app_fn app) {
   plat_set_handlers(&kHandlers);
   VRK95_isActive = 1;
   VRK_program_running = 1;
-  if (app) app(record.argc, record.argv);
+  VRK95_app_status = app ? app(record.argc, record.argv) : 0;
   VRK_program_running = 0;
   DOSCmdLineDestroy(&record);
   // The window system normally released the guard long ago; release it here if nobody did.

@@ -11,12 +11,14 @@ extern intptr_t VRK95_mutex;        // the start-up guard "VRK95MUTEX"; -1 once 
 extern char VRK95_title[256];       // the window (minimised) title, always terminated
 extern const char* VRK95_lpszCmdLine;  // the raw command line given to the entry
 extern int VRK95_nCmdShow;          // the show flag given to the entry (kept, not used)
+extern int VRK95_app_status;        // what the application's entry returned (0 until it has)
 
 typedef int (*vrk_app_fn)(int argc, char** argv);
 
 // Start-up: guard, hidden system cursor, requirements, command line, signal handlers, active
-// flag, handlers to the driver, then app(argc, argv). 1 when app ran, 0 when start-up stopped
-// early (another copy runs: silently; old system: after its message box).
+// flag, handlers to the driver, then app(argc, argv), whose value goes into VRK95_app_status. 1
+// when app ran, 0 when start-up stopped early (another copy runs: silently; old system: after its
+// message box).
 int VRK95_WinMain(const char* cmdline, int show, vrk_app_fn app);
 // Restores the display after a fatal signal, then lets the signal take its normal course.
 void SignalHandler(int sig);
