@@ -278,7 +278,7 @@ int createDir(const char* path) {
         ++*static_cast<int*>(ctx);
       },
       &logged);
-  if (logged) uninstSync();
+  if (logged && uninstIsOpen() && !uninstSync()) return 0;  // nothing is made that an open log does not hold
   return createDirUnlogged(path);
 }
 

@@ -55,7 +55,7 @@ int freeDriveSizes(void);
 
 // Makes `path` and any missing parents, outermost first; each is named in the log ("MadeDir")
 // before it is made, and the log is durable before the first is made. 1 when the directory exists
-// afterwards.
+// afterwards; 0 also when the open log could not hold the levels (none is made then).
 int createDir(const char* path);
 // The same without writing the log, for a caller that logged the levels ahead.
 int createDirUnlogged(const char* path);

@@ -205,8 +205,8 @@ std::string nextBackup(const char* folder, int* counter) {
 
 // The first pass over the list: the entries of every folder to make and every file to copy, in
 // the order the second pass makes them, with the move aside of every file already there, then the
-// log made durable.
-void logAhead(db_file* list) {
+// log made durable; false when it could not be (nothing may be made then).
+bool logAhead(db_file* list) {
   std::set<std::string> planned;  // folders named already (upper case): they do not exist yet
   filePlans.clear();
   runBackups.clear();
@@ -267,9 +267,15 @@ void logAhead(db_file* list) {
     uninstLogEntry("Copied %s", dest);
   }
   uninstBatch(0);
-  uninstSync();
+  if (!uninstSync()) return false;
   if (folderLogged && os_access(backupFolder) != 0 && os_mkdir(backupFolder) != 0)
     debug_printf("Cannot make the backup folder %s\n", backupFolder);
+  return true;
+}
+
+void logUnwritable(void) {
+  engineMessage(textOr("ErrUninstCreate", "s", "The uninstall log %s cannot be written; nothing was installed."),
+                tempPath);
 }
 
 }  // namespace
@@ -282,8 +288,7 @@ int installCanStart(void) {
     return 0;
   }
   if (!uninstIsOpen()) {  // an install that could not be undone or uninstalled does not start
-    engineMessage(textOr("ErrUninstCreate", "s", "The uninstall log %s cannot be written; nothing was installed."),
-               tempPath);
+    logUnwritable();
     return 0;
   }
   return 1;
@@ -313,8 +318,13 @@ void transferFiles(void) {
   // Write-ahead: every folder and file the list will make is named in the log, and the log is on
   // the disk, before the first of them is made. A killed install or a power loss then leaves
   // nothing the log does not name; an entry whose file was never made costs the removal nothing.
-  logAhead(list);
+  const bool logged = logAhead(list);
   db_fclose(list);
+  if (!logged) {  // an install its log does not hold could not be undone: nothing is copied
+    logUnwritable();
+    currentState = 1;
+    return;
+  }
   if (os_getcwd(sourceDir, sizeof sourceDir) != 0) sourceDir[0] = '\0';
   list = db_fopen(listName, "rt");
   if (!list) {

@@ -182,7 +182,10 @@ int uninstCreate(const char* title, const char* destPath) {
       at = nl + 1;
     }
   }
-  uninstSync();
+  if (!uninstSync()) {  // a log that cannot be written could undo nothing
+    uninstDiscard();
+    return 0;
+  }
   return 1;
 }
 
@@ -235,8 +238,13 @@ void uninstBatch(int on) {
   if (!batching && fp) std::fflush(fp);
 }
 
-void uninstSync(void) {
-  if (fp && os_fsync_stream(fp) != 0) debug_printf("uninst.log: cannot make the log durable (errno %d)\n", errno);
+int uninstSync(void) {
+  if (!fp) return 0;
+  // The stream's error mark stays: an entry lost on the way (a buffer that could not be written
+  // when it filled) fails every later sync too.
+  if (os_fsync_stream(fp) == 0 && !std::ferror(fp)) return 1;
+  debug_printf("uninst.log: cannot make the log durable (errno %d)\n", errno);
+  return 0;
 }
 
 int uninstIsOpen(void) { return fp ? 1 : 0; }

@@ -38,7 +38,7 @@ void uninstSetClock(uninst_clock_fn fn);
 // "uninst9.log" where the folder holds another product's log), creates the log at tempPath and
 // writes its header, then the entries of this product's earlier log in the destination and the
 // run marker; 1, or 0 (also when tempPath exists: an interrupted install's log is never written
-// over).
+// over; and when the log cannot be written, which is then removed).
 int uninstCreate(const char* title, const char* destPath);
 // 1 when the earlier log this run carries holds the entry `word` `path` (case ignored), else 0.
 int uninstCarried(const char* word, const char* path);
@@ -55,8 +55,9 @@ void uninstBatch(int on);
 // uninstLogEntry, then uninstSync: for the few entries (keys, shortcuts) each made durable alone.
 int uninstLogEntrySync(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Makes everything written to the log so far durable on the disk (called after the header and
-// before the files, keys and links it names are made).
-void uninstSync(void);
+// before the files, keys and links it names are made); 1, or 0 when the log is not open or an
+// entry written since it was opened could not be written (nothing it names may then be made).
+int uninstSync(void);
 // 1 while the log is open (uninstCreate succeeded and uninstClose has not run).
 int uninstIsOpen(void);
 // Closes the log and deletes it, for an install that was refused before it changed anything.

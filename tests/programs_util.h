@@ -65,14 +65,15 @@ inline ToolResult runOn(const fs::path& root, const fs::path& medium, const std:
 
 // A machine as the system leaves it after its first use: drives, Windows folder, Start menu and
 // registry. The uninstaller makes them, given a log that names only a shortcut (so that it reads
-// the registry) which is not there.
-inline void freshMachine(const fs::path& root, const fs::path& medium) {
+// the registry) which is not there; what the uninstaller said is returned.
+inline ToolResult freshMachine(const fs::path& root, const fs::path& medium) {
   fs::create_directories(root / "C");
   fs::create_directories(root / "D");
   write_whole_file(root / "machine.ini", "[FreeSpace]\nC=900000000\nD=50000000\n");
   write_whole_file(root / "C/prime.log", "Nothing\n-- Log Begin --\nMadeShortcut C:\\WINDOWS\\none.lnk\n-- Log End--\n");
-  runOn(root, medium, VLUNINST_EXE, {"/S", "-fC:\\prime.log"});
+  ToolResult r = runOn(root, medium, VLUNINST_EXE, {"/S", "-fC:\\prime.log"});
   fs::remove(root / "C/prime.log");
+  return r;
 }
 
 }  // namespace programs

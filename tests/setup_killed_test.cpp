@@ -150,7 +150,7 @@ class KilledInstall : public ::testing::Test {
     for (int attempt = 1; attempt <= ATTEMPTS; ++attempt) {
       TempDir scratch("killed_install");
       const fs::path root = scratch.path / "root";
-      freshMachine(root, medium());
+      const ToolResult started = freshMachine(root, medium());
       if (userFiles) {  // the large file among them, at its full size: only the copy makes it partial
         fs::create_directories(root / dest / "DATA/MUSIC");
         write_whole_file(root / dest / "README.TXT", "My own notes.\r\n");
@@ -160,7 +160,8 @@ class KilledInstall : public ::testing::Test {
       }
       const Machine before = snapshot(root);
       const std::string registry = read_whole_file(root / "registry.reg");
-      ASSERT_FALSE(registry.empty()) << "the uninstaller did not start the machine";
+      ASSERT_FALSE(registry.empty()) << "the uninstaller did not start the machine: status " << started.status << ", "
+                                     << started.out << started.err;
       if (!killAt(p, root)) continue;
 
       // The log on the disk: the temporary one, or the destination's once setup moved it there.

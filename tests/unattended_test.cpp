@@ -37,6 +37,8 @@ TEST_F(Unattended, WhatCannotBeInstalledEndsWithItsReasonAndTheMachineAsItWas) {
       {{"/S"}, "[FreeSpace]\nC=1000\nD=1000\n", "No drive has room"},
       {{"/S", "/D=Q:\\GAME"}, "", "That drive cannot be used"},
       {{"/S", "/D=C:\\WINDOWS\\..\\NOTES.TXT\\GAME"}, "", "A file is in the way of the folder"},
+      // Room for the log's first lines, not for the entries naming the files: nothing is copied.
+      {{"/S"}, "[FreeSpace]\nC=900000000\n[WriteLimit]\nC=400\n", "cannot be written; nothing was installed"},
   };
   write_whole_file(root / "C/NOTES.TXT", "the user's notes");
   const Machine withNotes = snapshot(root, true);
