@@ -263,6 +263,28 @@ void uninstCloseInPlace(void) {
   fp = nullptr;
 }
 
+namespace {
+
+// Copies file `source` to `target`, durable on the disk before it is closed (a power loss after the
+// rename that follows must not leave an empty log); false, with no target left, on any failure.
+bool copyDurably(const char* source, const char* target) {
+  const int in = os_open(source, OS_O_RDONLY);
+  if (in < 0) return false;
+  const int out = os_open(target, OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
+  bool ok = out >= 0;
+  char buffer[4096];
+  long got = 0;
+  while (ok && (got = os_read(in, buffer, sizeof buffer)) > 0)
+    ok = os_write(out, buffer, static_cast<unsigned long>(got)) == got;
+  ok = ok && got == 0 && os_fsync(out) == 0;
+  os_close(in);
+  if (out >= 0 && os_close(out) != 0) ok = false;
+  if (!ok && out >= 0) os_remove(target);
+  return ok;
+}
+
+}  // namespace
+
 int uninstCloseMoved(void) {
   uninstCloseInPlace();
   if (!finalPath[0]) return 0;
@@ -272,17 +294,7 @@ int uninstCloseMoved(void) {
   // the earlier log stays whole until the rename.
   char next[INST_PATH_SIZE + 8];
   std::snprintf(next, sizeof next, "%s.new", finalPath);
-  int in = os_open(tempPath, OS_O_RDONLY);
-  int out = in >= 0 ? os_open(next, OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC) : -1;
-  bool ok = in >= 0 && out >= 0;
-  char buffer[4096];
-  long got = 0;
-  while (ok && (got = os_read(in, buffer, sizeof buffer)) > 0)
-    ok = os_write(out, buffer, static_cast<unsigned long>(got)) == got;
-  ok = ok && got == 0;
-  if (in >= 0) os_close(in);
-  if (out >= 0 && os_close(out) != 0) ok = false;
-  if (!ok || os_rename(next, finalPath) != 0) {
+  if (!copyDurably(tempPath, next) || os_rename(next, finalPath) != 0) {
     os_remove(next);
     return 0;
   }
@@ -299,29 +311,7 @@ int uninstClose(void) {
 int moveFile(const char* source, const char* target) {
   if (!source || !target) return 0;
   if (sameFile(source, target)) return os_access(source) == 0 ? 1 : 0;  // already in place
-  int in = os_open(source, OS_O_RDONLY);
-  if (in < 0) return 0;
-  int out = os_open(target, OS_O_WRONLY | OS_O_CREAT | OS_O_TRUNC);
-  if (out < 0) {
-    os_close(in);
-    return 0;
-  }
-  static char buffer[4096];
-  bool ok = true;
-  while (true) {
-    long got = os_read(in, buffer, sizeof buffer);
-    if (got == 0) break;
-    if (got < 0 || os_write(out, buffer, static_cast<unsigned long>(got)) != got) {
-      ok = false;
-      break;
-    }
-  }
-  os_close(in);
-  if (os_close(out) != 0) ok = false;
-  if (!ok) {
-    os_remove(target);  // keep the source, leave no half copy behind
-    return 0;
-  }
+  if (!copyDurably(source, target)) return 0;  // the source kept, no half copy left
   os_remove(source);
   return 1;
 }

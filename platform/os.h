@@ -33,6 +33,9 @@ long os_read(int fd, void* buf, unsigned long n);
 long os_write(int fd, const void* buf, unsigned long n);
 // Closes a descriptor; 0 / -1.
 int os_close(int fd);
+// Makes what was written through a descriptor durable (on the disk, not only in the system's
+// cache); 0 / -1.
+int os_fsync(int fd);
 // Hands a stream's buffered output to the system and makes it durable (on the disk, not only in
 // the system's cache); 0 / -1.
 int os_fsync_stream(FILE* f);

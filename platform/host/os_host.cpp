@@ -238,6 +238,8 @@ int os_close(int fd) {
 }
 
 // The data and the size a reader needs; the other metadata can wait.
+int os_fsync(int fd) { return fdatasync(fd) == 0 ? 0 : -1; }
+
 int os_fsync_stream(FILE* f) {
   if (!f || std::fflush(f) != 0) return -1;
   if (fileno(f) < 0) return 0;  // a stream on a drive that fills up (a test's), through os_write

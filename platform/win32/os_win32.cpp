@@ -89,6 +89,8 @@ long os_write(int fd, const void* buf, unsigned long n) {
 
 int os_close(int fd) { return _close(fd) == 0 ? 0 : -1; }
 
+int os_fsync(int fd) { return _commit(fd) == 0 ? 0 : -1; }
+
 int os_fsync_stream(FILE* f) {
   if (!f || std::fflush(f) != 0) return -1;
   return _commit(_fileno(f)) == 0 ? 0 : -1;
