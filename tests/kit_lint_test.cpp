@@ -191,6 +191,27 @@ TEST(KitLint, TheSampleBuildsAndLintsClean) {
   }
 }
 
+// build packs on --jobs threads (every core by default): one thread makes the same INSTALL.DAT, and
+// a thread count that is no number from 1 to 256 is refused before anything is made.
+TEST(KitLint, BuildWritesTheSameArchiveOnAnyNumberOfThreads) {
+  Sample& s = sample();
+  ASSERT_EQ(s.built.status, 0) << s.built.err;
+  for (const char* jobs : {"1", "0"}) {
+    const fs::path medium = s.dir.path / (std::string("medium-j") + jobs);
+    const ToolResult r = run_setupkit({"build", SAMPLE_PROJECT, "-o", medium.string(), "--jobs", jobs, "-D",
+                                       "PRODUCT=" SAMPLE_PRODUCT, "-D", "UNINSTALLER=" VLUNINST_EXE, "-D",
+                                       "WELCOME=" WELCOME_EXE, "-D", "SETUP=" SETUP_EXE},
+                                      s.dir.path);
+    if (jobs[0] == '0') {
+      EXPECT_EQ(r.status, 2) << r.err;
+      EXPECT_FALSE(fs::exists(medium / "INSTALL.DAT"));
+    } else {
+      ASSERT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(read_whole_file(medium / "INSTALL.DAT"), read_whole_file(s.medium / "INSTALL.DAT"));
+    }
+  }
+}
+
 // Each mistake alone, in a copy of the sample's data, gives its line and status 1.
 TEST(KitLint, EachMistakeGivesItsLine) {
   Sample& s = sample();

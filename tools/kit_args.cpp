@@ -1,5 +1,10 @@
 #include "tools/kit_args.h"
 
+#include <cerrno>
+#include <cstdlib>
+
+#include "kit/jobs.h"
+
 namespace {
 
 bool is_help(const std::string& a) { return a == "--help" || a == "-h"; }
@@ -92,6 +97,19 @@ int kit_usage(const KitCommand& cmd, const std::string& why) {
   std::fprintf(stderr, "setupkit: %s\n", why.c_str());
   kit_print_usage(cmd, stderr, false);
   return kKitExitUsage;
+}
+
+int kit_jobs(const KitCommand& cmd, const KitArgs& a, int* jobs) {
+  *jobs = kit_cores();
+  const std::string* j = kit_value(a, "--jobs");
+  if (!j) return -1;
+  char* rest = nullptr;
+  errno = 0;
+  const long n = std::strtol(j->c_str(), &rest, 10);
+  if (j->empty() || *rest || errno || n < 1 || n > 256)
+    return kit_usage(cmd, "--jobs takes a number of threads from 1 to 256, not '" + *j + "'");
+  *jobs = static_cast<int>(n);
+  return -1;
 }
 
 int kit_fail(const std::string& file, const std::string& why) {

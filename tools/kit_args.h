@@ -40,6 +40,9 @@ int kit_parse_command(const KitCommand& cmd, const std::vector<std::string>& arg
 const std::string* kit_value(const KitArgs& a, const char* name);
 // Whether flag `name` was given.
 bool kit_flag(const KitArgs& a, const char* name);
+// The threads of option --jobs (1 to 256; the number of cores when not given) into *jobs: -1, or
+// the status 2 of the usage message for another value.
+int kit_jobs(const KitCommand& cmd, const KitArgs& a, int* jobs);
 // Prints "usage: setupkit SYNOPSIS" to `out`, and with `full` the command's description.
 void kit_print_usage(const KitCommand& cmd, FILE* out, bool full);
 // Prints "setupkit: WHY" and the command's synopsis to standard error; returns 2.

@@ -24,14 +24,15 @@ namespace fs = std::filesystem;
 
 const KitCommand kit_build_cmd = {
     "build",
-    "build PROJECT -o MEDIUM [-D NAME=VALUE]... [--data DIR]",
+    "build PROJECT -o MEDIUM [-D NAME=VALUE]... [--data DIR] [--jobs N]",
     "Makes a medium from a project file (docs/script.md, \"The project file\"): converts the art\n"
     "and fonts against one palette, writes the file lists with exact sizes, copies the product,\n"
     "setup and the medium's other files into MEDIUM, lints the result (setupkit lint) and, when\n"
     "lint finds no error, packs MEDIUM/INSTALL.DAT. -D gives ${NAME} in the project a value;\n"
     "--data keeps the folder packed as INSTALL.DAT in DIR. MEDIUM must be new, empty or a medium\n"
-    "made before (it is emptied first).\n",
-    {{"-o", "--output", true}, {"-D", "--define", true}, {"--data", nullptr, true}}};
+    "made before (it is emptied first). --jobs packs on N threads (default: every core); the\n"
+    "archive is the same for any N.\n",
+    {{"-o", "--output", true}, {"-D", "--define", true}, {"--data", nullptr, true}, {"--jobs", "-j", true}}};
 
 namespace {
 
@@ -383,7 +384,7 @@ void empty_folder(const fs::path& dir) {
 }
 
 // Packs the staged members, as `setupkit pack` packs a folder.
-bool pack(const fs::path& stage, const fs::path& archive, size_t& count, std::string& why) {
+bool pack(const fs::path& stage, const fs::path& archive, int jobs, size_t& count, std::string& why) {
   std::vector<std::pair<std::string, fs::path>> found;
   std::error_code ec;
   for (fs::recursive_directory_iterator it(stage, ec), end; !ec && it != end; it.increment(ec))
@@ -399,7 +400,7 @@ bool pack(const fs::path& stage, const fs::path& archive, size_t& count, std::st
     members.push_back(std::move(m));
   }
   count = members.size();
-  return kit_build_archive(archive.string(), members, why);
+  return kit_build_archive(archive.string(), members, why, jobs);
 }
 
 }  // namespace
@@ -409,6 +410,8 @@ int kit_build(const std::vector<std::string>& args) {
   if (int rc = kit_parse_command(kit_build_cmd, args, a); rc >= 0) return rc;
   const std::string* out = kit_value(a, "-o");
   if (a.pos.size() != 1 || !out) return kit_usage(kit_build_cmd, "build needs one PROJECT and -o MEDIUM");
+  int jobs = 1;
+  if (int rc = kit_jobs(kit_build_cmd, a, &jobs); rc >= 0) return rc;
   Build b;
   b.project_name = a.pos[0];
   b.base = fs::absolute(fs::path(b.project_name)).parent_path();
@@ -463,7 +466,7 @@ int kit_build(const std::vector<std::string>& args) {
   }
   size_t count = 0;
   const fs::path archive = b.medium / "INSTALL.DAT";
-  if (!pack(b.stage, archive, count, why)) {
+  if (!pack(b.stage, archive, jobs, count, why)) {
     empty_folder(b.medium);
     return kit_fail(archive.string(), why);
   }

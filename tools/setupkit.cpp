@@ -26,7 +26,6 @@
 #include "db/db.h"
 #include "db/decode.h"
 #include "kit/build.h"
-#include "kit/jobs.h"
 #include "platform/host/machine.h"
 #include "tools/kit_args.h"
 #include "tools/kit_convert.h"
@@ -213,15 +212,8 @@ int cmd_pack(const std::vector<std::string>& args) {
     else
       return kit_usage(kPack, "unknown method '" + *m + "' (lzss, stored or blocks)");
   }
-  int jobs = kit_cores();
-  if (const std::string* j = kit_value(p, "--jobs")) {
-    char* rest = nullptr;
-    errno = 0;
-    const long n = std::strtol(j->c_str(), &rest, 10);
-    if (j->empty() || *rest || errno || n < 1 || n > 256)
-      return kit_usage(kPack, "--jobs takes a number of threads from 1 to 256, not '" + *j + "'");
-    jobs = static_cast<int>(n);
-  }
+  int jobs = 1;
+  if (int rc = kit_jobs(kPack, p, &jobs); rc >= 0) return rc;
   const std::string& root = p.pos[0];
   std::error_code ec;
   if (!fs::is_directory(root, ec)) return kit_fail(root, ec ? ec.message() : "not a directory");
