@@ -57,16 +57,15 @@ std::unordered_map<std::string, FilePlan> filePlans;
 std::vector<std::string> runBackups;
 bool movedAside = false;  // the current file's earlier version is at its backup
 
-std::string upperKey(const char* path) {
-  std::string key = path;
-  for (char& c : key) c = c >= 'a' && c <= 'z' ? char(c - 32) : c;
-  return key;
+// `path` in upper case into `key` (whose room is reused).
+void upperKey(const char* path, std::string* key) {
+  key->assign(path);
+  for (char& c : *key) c = c >= 'a' && c <= 'z' ? char(c - 32) : c;
 }
 
 const FilePlan* planOf(const char* path) {
   static std::string key;  // kept: no allocation per file
-  key.assign(path);
-  for (char& c : key) c = c >= 'a' && c <= 'z' ? char(c - 32) : c;
+  upperKey(path, &key);
   auto it = filePlans.find(key);
   return it == filePlans.end() ? nullptr : &it->second;
 }
@@ -230,7 +229,8 @@ bool logAhead(db_file* list) {
       continue;
     }
     if (kind != 'f') continue;
-    std::string key = upperKey(dest);
+    std::string key;
+    upperKey(dest, &key);
     auto [it, fresh] = filePlans.try_emplace(key);
     FilePlan& plan = it->second;
     if (!fresh) continue;  // named twice: the first copy is the one logged

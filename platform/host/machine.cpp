@@ -145,7 +145,8 @@ std::string mapParts(const std::string& base, const std::vector<std::string>& pa
         // An entry spelt as asked in a kept directory without a listing (a file read from the
         // medium, most often) answers with one system call: that it is there proves the
         // directory is there too.
-        if (!os_host_listed(c.host)) {
+        const bool listed = os_host_listed(c.host) != 0;
+        if (!listed) {
           std::string exact = c.host + "/" + parts.back();
           if (fd) {
             // Without O_CREAT: a name not there yet needs the case-blind lookup below.
@@ -167,7 +168,7 @@ std::string mapParts(const std::string& base, const std::vector<std::string>& pa
           }
         }
         // A listed directory is still there and still this path's (listing.h); another is asked.
-        if (os_host_listed(c.host) || (stat(c.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) hit = &c;
+        if (listed || (stat(c.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) hit = &c;
         break;
       }
   }
